@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+
+// Fixed (non-moving) blocks of memory whose contents are undefined.
+
+namespace sonocap::platform {
+
+class Allocator {
+  public:
+    virtual ~Allocator() = default;
+
+    // A block of `bytes` bytes, or nullptr when there is no memory for it.
+    virtual void* Allocate(std::size_t bytes) = 0;
+
+    // Gives back a block that Allocate returned; false when the block could not be released.
+    virtual bool Release(void* block) = 0;
+};
+
+// The allocator in use: the C heap unless a test installed another one.
+Allocator& CurrentAllocator();
+
+// Makes `allocator` the one in use; nullptr goes back to the C heap.
+void InstallAllocator(Allocator* allocator);
+
+}  // namespace sonocap::platform

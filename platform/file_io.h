@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Binary files read and written front to back, without text translation.
+
+namespace sonocap::platform {
+
+using FileHandle = int;
+inline constexpr FileHandle kNoFile = -1;
+
+class FileIo {
+  public:
+    virtual ~FileIo() = default;
+
+    // Opens an existing file for reading only; kNoFile when it cannot be opened.
+    virtual FileHandle OpenForReading(const std::string& path) = 0;
+
+    // Creates a file for reading and writing, replacing and truncating an existing one; the
+    // new file is not read-only. kNoFile when it cannot be created.
+    virtual FileHandle CreateForWriting(const std::string& path) = 0;
+
+    // Length in bytes of an open regular file; -1 when it cannot be determined.
+    virtual int64_t Length(FileHandle file) = 0;
+
+    // Reads up to `bytes` bytes; returns how many were read (fewer at the end or on an error).
+    virtual std::size_t Read(FileHandle file, void* data, std::size_t bytes) = 0;
+
+    // Writes `bytes` bytes; returns how many were written (fewer when the disk is full).
+    virtual std::size_t Write(FileHandle file, const void* data, std::size_t bytes) = 0;
+
+    // Closes the file; false when the system reports that the data may not have been stored.
+    virtual bool Close(FileHandle file) = 0;
+};
+
+// The file layer in use: the real file system unless a test installed another one.
+FileIo& CurrentFileIo();
+
+// Makes `files` the layer in use; nullptr goes back to the real file system.
+void InstallFileIo(FileIo* files);
+
+}  // namespace sonocap::platform

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+// Modal message boxes without owner window and without icon: the only way the program
+// tells the user about a failure.
+
+namespace sonocap::platform {
+
+enum class MessageButtons { kOk, kOkCancel };
+
+enum class MessageAnswer { kOk, kCancel };
+
+struct MessageRequest {
+    std::string title;
+    std::string text;
+    MessageButtons buttons = MessageButtons::kOk;
+    // Keeps the box in front of every other window until it is dismissed.
+    bool systemModal = false;
+};
+
+class MessageSink {
+  public:
+    virtual ~MessageSink() = default;
+
+    // Shows the message and returns once the user has dismissed it.
+    virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;
+};
+
+// The sink in use: the console unless a window system or a test installed another one.
+MessageSink& CurrentMessageSink();
+
+// Makes `sink` the one in use; nullptr goes back to the console.
+void InstallMessageSink(MessageSink* sink);
+
+}  // namespace sonocap::platform

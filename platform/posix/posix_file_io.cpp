@@ -1,0 +1,57 @@
+#include "platform/posix/posix_file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace sonocap::platform {
+
+FileHandle PosixFileIo::OpenForReading(const std::string& path) {
+    // Non-blocking so that a FIFO in the file's place cannot hang the caller; it has no
+    // effect on regular files.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd < 0 ? kNoFile : fd;
+}
+
+FileHandle PosixFileIo::CreateForWriting(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd < 0 ? kNoFile : fd;
+}
+
+int64_t PosixFileIo::Length(FileHandle file) {
+    struct stat status {};
+    if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+    return static_cast<int64_t>(status.st_size);
+}
+
+std::size_t PosixFileIo::Read(FileHandle file, void* data, std::size_t bytes) {
+    auto* next = static_cast<char*>(data);
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = read(file, next + done, bytes - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t PosixFileIo::Write(FileHandle file, const void* data, std::size_t bytes) {
+    const auto* next = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = write(file, next + done, bytes - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool PosixFileIo::Close(FileHandle file) {
+    return close(file) == 0;
+}
+
+}  // namespace sonocap::platform

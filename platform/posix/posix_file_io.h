@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/file_io.h"
+
+namespace sonocap::platform {
+
+class PosixFileIo final : public FileIo {
+  public:
+    FileHandle OpenForReading(const std::string& path) override;
+    FileHandle CreateForWriting(const std::string& path) override;
+    int64_t Length(FileHandle file) override;
+    std::size_t Read(FileHandle file, void* data, std::size_t bytes) override;
+    std::size_t Write(FileHandle file, const void* data, std::size_t bytes) override;
+    bool Close(FileHandle file) override;
+};
+
+}  // namespace sonocap::platform

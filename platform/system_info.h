@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the program asks of the system about itself: the file it was started from and the
+// class of the operating system it runs on.
+
+namespace sonocap::platform {
+
+// The one character that separates directories in a path on this platform.
+inline constexpr char kPathSeparator = '/';
+
+// Platform identifiers of the operating-system class.
+inline constexpr uint32_t kPlatformWin32s = 0;
+inline constexpr uint32_t kPlatformWindows = 1;
+inline constexpr uint32_t kPlatformNt = 2;
+
+struct OsVersionInfo {
+    uint32_t platformId = 0;
+    uint32_t majorVersion = 0;
+    uint32_t minorVersion = 0;
+};
+
+class SystemInfo {
+  public:
+    virtual ~SystemInfo() = default;
+
+    // Full path of the running executable; empty when it cannot be read.
+    virtual std::string ExecutablePath() = 0;
+
+    // Fills `info` and returns true; on failure returns false and leaves `info` as it was.
+    virtual bool QueryOsVersion(OsVersionInfo& info) = 0;
+};
+
+// The layer in use: the real system unless a test installed another one.
+SystemInfo& CurrentSystemInfo();
+
+// Makes `info` the layer in use; nullptr goes back to the real system.
+void InstallSystemInfo(SystemInfo* info);
+
+}  // namespace sonocap::platform

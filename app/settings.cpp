@@ -1,0 +1,43 @@
+#include "app/settings.h"
+
+#include "app/parameter_file.h"
+#include "app/parameter_record.h"
+#include "platform/message_sink.h"
+
+namespace sonocap {
+
+namespace {
+
+constexpr char kFileErrorTitle[] = " File error:";
+constexpr char kFileErrorText[] =
+    "\n      The parameter File could not be saved.     \n\n"
+    "                                Disk full ?.";
+
+constexpr char kParameterFileErrorTitle[] = " Parameter file error:";
+constexpr char kParameterFileErrorText[] =
+    "\n    The parameter File is invalid. The program   \n"
+    "      will start with a set of default parameter.";
+
+void ShowSettingsMessage(const char* title, const char* text) {
+    platform::MessageRequest request;
+    request.title = title;
+    request.text = text;
+    request.buttons = platform::MessageButtons::kOk;
+    request.systemModal = true;
+    platform::CurrentMessageSink().ShowMessage(request);
+}
+
+}  // namespace
+
+void LoadSettings() {
+    if (LoadParameterFile()) return;
+    ShowSettingsMessage(kParameterFileErrorTitle, kParameterFileErrorText);
+    SetDefaultParameters(parameterRecord);
+}
+
+void SaveSettings() {
+    if (SaveParameterFile()) return;
+    ShowSettingsMessage(kFileErrorTitle, kFileErrorText);
+}
+
+}  // namespace sonocap

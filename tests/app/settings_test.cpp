@@ -1,0 +1,221 @@
+#include "app/settings.h"
+
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/parameter_record.h"
+#include "app/program_environment.h"
+#include "platform/fake/fake_file_io.h"
+#include "platform/fake/recording_message_sink.h"
+#include "tests/app/child_process.h"
+#include "tests/app/parameter_images.h"
+#include "tests/platform/temp_directory.h"
+
+namespace sonocap {
+namespace {
+
+using testing::Bytes;
+using testing::ReadBytes;
+using testing::ValidParameterImage;
+using testing::WriteBytes;
+
+const std::string kFileErrorTitle = " File error:";
+const std::string kFileErrorText = "\n" + std::string(6, ' ') +
+                                   "The parameter File could not be saved." + std::string(5, ' ') +
+                                   "\n\n" + std::string(32, ' ') + "Disk full ?.";
+const std::string kParameterFileErrorTitle = " Parameter file error:";
+const std::string kParameterFileErrorText = "\n" + std::string(4, ' ') +
+                                            "The parameter File is invalid. The program" +
+                                            std::string(3, ' ') + "\n" + std::string(6, ' ') +
+                                            "will start with a set of default parameter.";
+
+bool IsMessage(const platform::MessageRequest& request, const std::string& title,
+               const std::string& text) {
+    return request.title == title && request.text == text &&
+           request.buttons == platform::MessageButtons::kOk && request.systemModal;
+}
+
+// Exit codes of a child that saved the settings.
+constexpr int kOneFileErrorMessage = 0;
+constexpr int kNoMessage = 10;
+constexpr int kOtherMessages = 11;
+constexpr int kCannotDropPrivileges = 12;
+
+int SaveAndReport(platform::RecordingMessageSink& sink) {
+    SaveSettings();
+    if (sink.messages.empty()) return kNoMessage;
+    if (sink.messages.size() != 1 ||
+        !IsMessage(sink.messages[0], kFileErrorTitle, kFileErrorText)) {
+        return kOtherMessages;
+    }
+    return kOneFileErrorMessage;
+}
+
+class SettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        programDirectory = dir_.path().string() + "/";
+        std::memset(&parameterRecord, 0, sizeof parameterRecord);
+        platform::InstallMessageSink(&sink_);
+    }
+    void TearDown() override {
+        platform::InstallMessageSink(nullptr);
+        platform::InstallFileIo(nullptr);
+    }
+
+    std::string filePath() const { return dir_.file("sonocap.par"); }
+
+    void ExpectDefaults() const {
+        EXPECT_EQ(parameterRecord.magic, kParameterMagic);
+        EXPECT_EQ(parameterRecord.lastDirectory[0], '\0');
+        EXPECT_EQ(parameterRecord.compression, 0);
+        EXPECT_EQ(parameterRecord.dcFilter, 0);
+    }
+
+    testing::TempDirectory dir_;
+    platform::RecordingMessageSink sink_;
+};
+
+TEST_F(SettingsTest, StartWithoutFileShowsOneMessageAndUsesTheDefaults) {
+    LoadSettings();
+    ASSERT_EQ(sink_.messages.size(), 1u);
+    EXPECT_TRUE(IsMessage(sink_.messages[0], kParameterFileErrorTitle, kParameterFileErrorText));
+    ExpectDefaults();
+    EXPECT_FALSE(std::filesystem::exists(filePath()));
+}
+
+TEST_F(SettingsTest, AfterAStartWithoutFileTheNextStartShowsNoMessage) {
+    LoadSettings();
+    parameterRecord.dcFilter = 1;
+    SaveSettings();
+    EXPECT_EQ(sink_.messages.size(), 1u);
+    EXPECT_EQ(ReadBytes(filePath()), ValidParameterImage("", 0, 1));
+
+    std::memset(&parameterRecord, 0, sizeof parameterRecord);
+    sink_.messages.clear();
+    LoadSettings();
+    EXPECT_TRUE(sink_.messages.empty());
+    EXPECT_EQ(parameterRecord.dcFilter, 1);
+}
+
+TEST_F(SettingsTest, ValidFileShowsNoMessageAndKeepsItsValues) {
+    WriteBytes(filePath(), ValidParameterImage("/home/rec", 7, 1));
+    LoadSettings();
+    EXPECT_TRUE(sink_.messages.empty());
+    EXPECT_STREQ(parameterRecord.lastDirectory, "/home/rec");
+    EXPECT_EQ(parameterRecord.compression, 7);
+    EXPECT_EQ(parameterRecord.dcFilter, 1);
+}
+
+class InvalidSettingsFile : public SettingsTest,
+                            public ::testing::WithParamInterface<testing::InvalidFileCase> {};
+
+TEST_P(InvalidSettingsFile, ShowsOneMessageAndUsesTheDefaults) {
+    WriteBytes(filePath(), GetParam().bytes);
+    LoadSettings();
+    ASSERT_EQ(sink_.messages.size(), 1u);
+    EXPECT_TRUE(IsMessage(sink_.messages[0], kParameterFileErrorTitle, kParameterFileErrorText));
+    ExpectDefaults();
+    // Nothing is written until the program ends.
+    EXPECT_EQ(ReadBytes(filePath()), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, InvalidSettingsFile,
+                         ::testing::ValuesIn(testing::InvalidParameterFiles()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsTest, SuccessfulSaveShowsNoMessage) {
+    SetDefaultParameters(parameterRecord);
+    SaveSettings();
+    EXPECT_TRUE(sink_.messages.empty());
+    EXPECT_EQ(ReadBytes(filePath()), ValidParameterImage("", 0, 0));
+}
+
+TEST_F(SettingsTest, FileThatCannotBeCreatedShowsTheFileErrorMessage) {
+    platform::FakeFileIo files;
+    files.refuseCreate = true;
+    platform::InstallFileIo(&files);
+    SetDefaultParameters(parameterRecord);
+    EXPECT_EQ(SaveAndReport(sink_), kOneFileErrorMessage);
+}
+
+TEST_F(SettingsTest, ShortWriteShowsTheFileErrorMessageAndTheNextStartRejectsTheFile) {
+    platform::FakeFileIo files;
+    files.diskSpaceBytes = 271;
+    platform::InstallFileIo(&files);
+    SetDefaultParameters(parameterRecord);
+    EXPECT_EQ(SaveAndReport(sink_), kOneFileErrorMessage);
+    EXPECT_EQ(ReadBytes(filePath()).size(), 271u);
+
+    platform::InstallFileIo(nullptr);
+    sink_.messages.clear();
+    parameterRecord.compression = 1;
+    LoadSettings();
+    ASSERT_EQ(sink_.messages.size(), 1u);
+    EXPECT_EQ(sink_.messages[0].title, kParameterFileErrorTitle);
+    ExpectDefaults();
+}
+
+// Saves as an unprivileged user, for whom permissions hold even when the tests run as root.
+int SaveWithoutPrivileges(platform::RecordingMessageSink& sink) {
+    if (geteuid() == 0) {
+        const gid_t nobodyGroup = 65534;
+        const uid_t nobodyUser = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobodyUser) != 0) {
+            return kCannotDropPrivileges;
+        }
+    }
+    return SaveAndReport(sink);
+}
+
+TEST_F(SettingsTest, DirectoryThatIsNotWritableShowsTheFileErrorMessage) {
+    std::filesystem::permissions(
+        dir_.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                         std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
+                         std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    SetDefaultParameters(parameterRecord);
+    EXPECT_EQ(testing::RunInChildProcess([&] { return SaveWithoutPrivileges(sink_); }),
+              kOneFileErrorMessage);
+    EXPECT_FALSE(std::filesystem::exists(filePath()));
+}
+
+TEST_F(SettingsTest, ReadOnlyFileShowsTheFileErrorMessageAndStaysAsItWas) {
+    const Bytes old = ValidParameterImage("/old", 1, 1);
+    WriteBytes(filePath(), old);
+    std::filesystem::permissions(filePath(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::group_read |
+                                                 std::filesystem::perms::others_read);
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::all);
+    SetDefaultParameters(parameterRecord);
+    EXPECT_EQ(testing::RunInChildProcess([&] { return SaveWithoutPrivileges(sink_); }),
+              kOneFileErrorMessage);
+    EXPECT_EQ(ReadBytes(filePath()), old);
+}
+
+TEST_F(SettingsTest, FullDiskShowsTheFileErrorMessageAndLeavesTheShorterFile) {
+    SetDefaultParameters(parameterRecord);
+    constexpr rlim_t kRoomOnDisk = 100;
+    const int result = testing::RunInChildProcess([&] {
+        // The file-size limit stands in for a full disk: writes past it come up short.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = kRoomOnDisk;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return kCannotDropPrivileges;
+        return SaveAndReport(sink_);
+    });
+    EXPECT_EQ(result, kOneFileErrorMessage);
+    EXPECT_EQ(ReadBytes(filePath()).size(), kRoomOnDisk);
+}
+
+}  // namespace
+}  // namespace sonocap

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "uninstall/registry.h"
+
+// The registry of this platform: a small text file, one key per section, typed values.
+//
+//   ; comment
+//   [SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\APP PATHS\Sonocap.exe]
+//   @="/opt/sonocap/sonocap"
+//   "npath"=dword:00000002
+//
+// `@` names the default value. Strings are in double quotes with \\ and \" as the only escapes;
+// numbers are `dword:` and one to eight hex digits. A line that does not parse is skipped, so its
+// value counts as missing; values after a malformed section line belong to no key. A later line
+// for the same value replaces an earlier one.
+
+namespace sonocap::uninstall {
+
+// A store larger than this is not read at all: it cannot be one we wrote.
+inline constexpr std::size_t kMaxRegistryStoreBytes = 64 * 1024;
+
+// Set to a file path, this variable moves the store elsewhere (tests use it).
+inline constexpr const char* kRegistryStoreVariable = "SONOCAP_REGISTRY";
+
+// Keys by folded name.
+using RegistryStore = std::map<std::string, RegistryKey>;
+
+RegistryStore ParseRegistryStore(std::string_view text);
+
+// SONOCAP_REGISTRY when set, else $XDG_CONFIG_HOME/sonocap/registry when that is an absolute
+// path, else $HOME/.config/sonocap/registry; nothing when none of them is usable.
+std::optional<std::string> RegistryStorePath();
+
+// The store in one file, read afresh at each OpenKey. A missing, unreadable or oversized file
+// has no keys.
+class FileRegistry : public Registry {
+  public:
+    explicit FileRegistry(std::optional<std::string> path) : path_(std::move(path)) {}
+    std::optional<RegistryKey> OpenKey(std::string_view keyName) const override;
+
+  private:
+    std::optional<std::string> path_;
+};
+
+}  // namespace sonocap::uninstall

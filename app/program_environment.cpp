@@ -9,8 +9,7 @@ int32_t osPlatform = 0;
 int32_t meterLagFrames = kDefaultMeterLagFrames;
 
 namespace {
-// The NT family reports a device position only once the frames are in the buffer from
-// this major version on.
+// From this major version on, the NT family needs no metering lag.
 constexpr uint32_t kFirstNtWithoutLag = 4;
 
 int32_t ClassifyOs(const platform::OsVersionInfo& info) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ struct InvalidFileCase {
     const char* name;
     Bytes bytes;
 };
+
+inline void PrintTo(const InvalidFileCase& file, std::ostream* out) {
+    *out << file.name;
+}
 
 inline std::vector<InvalidFileCase> InvalidParameterFiles() {
     const Bytes valid = ValidParameterImage("/home/rec/takes", 1, 1);

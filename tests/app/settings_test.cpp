@@ -3,7 +3,6 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -48,7 +47,7 @@ bool IsMessage(const platform::MessageRequest& request, const std::string& title
 constexpr int kOneFileErrorMessage = 0;
 constexpr int kNoMessage = 10;
 constexpr int kOtherMessages = 11;
-constexpr int kCannotDropPrivileges = 12;
+constexpr int kChildSetupFailed = 12;
 
 int SaveAndReport(platform::RecordingMessageSink& sink) {
     SaveSettings();
@@ -171,7 +170,7 @@ int SaveWithoutPrivileges(platform::RecordingMessageSink& sink) {
         const gid_t nobodyGroup = 65534;
         const uid_t nobodyUser = 65534;
         if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobodyUser) != 0) {
-            return kCannotDropPrivileges;
+            return kChildSetupFailed;
         }
     }
     return SaveAndReport(sink);
@@ -210,7 +209,7 @@ TEST_F(SettingsTest, FullDiskShowsTheFileErrorMessageAndLeavesTheShorterFile) {
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = kRoomOnDisk;
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return kCannotDropPrivileges;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return kChildSetupFailed;
         return SaveAndReport(sink_);
     });
     EXPECT_EQ(result, kOneFileErrorMessage);

@@ -1,0 +1,41 @@
+# sonocap_add_gtest(NAME SOURCES src... LIBS lib... [SANITIZE] [ENVIRONMENT var=value])
+#
+# A GoogleTest program registered with CTest. In the normal tree its tests carry
+# the label "unit". In the sanitizer tree (SONOCAP_SANITIZE) only programs marked
+# SANITIZE are built, their tests labelled "sanitize", and the target
+# sonocap_sanitize_tests builds exactly those.
+if(NOT TARGET sonocap_sanitize_tests)
+  add_custom_target(sonocap_sanitize_tests)
+endif()
+
+function(sonocap_add_gtest name)
+  cmake_parse_arguments(T "SANITIZE" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  if(SONOCAP_SANITIZE AND NOT T_SANITIZE)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  if(SONOCAP_SANITIZE)
+    set(label sanitize)
+    add_dependencies(sonocap_sanitize_tests ${name})
+  else()
+    set(label unit)
+  endif()
+  # Where the sources and the corpus clips are, for tests that read files.
+  target_compile_definitions(${name} PRIVATE
+    SONOCAP_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    SONOCAP_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
+  # The discovery script splits list values, so ENVIRONMENT holds one variable at most.
+  list(LENGTH T_ENVIRONMENT envCount)
+  if(envCount GREATER 1)
+    message(FATAL_ERROR "sonocap_add_gtest(${name}): ENVIRONMENT takes one variable")
+  endif()
+  set(properties LABELS ${label})
+  if(envCount EQUAL 1)
+    list(APPEND properties ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    PROPERTIES ${properties}
+    DISCOVERY_TIMEOUT 30)
+endfunction()

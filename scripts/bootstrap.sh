@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Sonocap need.
+# Does nothing when every package is already installed.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config clang-format   # build and format check
+  libgtest-dev libbenchmark-dev                   # unit tests and benchmarks
+  qt6-base-dev                                    # the recorder window (Qt 6 Widgets, Qt Test)
+  portaudio19-dev libasound2-dev                  # audio input
+  libasound2-plugins pulseaudio                   # ALSA's PulseAudio plugin, the test audio server
+  xvfb xauth                                      # a display for the window tests
+  sox flac wavpack                                # judges and speed peers in tests and benchmarks
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "bootstrap: installing ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "bootstrap: run as root or install sudo to get: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+
+#include "codec/block_encoder.h"
+#include "codec/sub_block_record.h"
+
+// How a filled capture buffer is stored in a Compaxa file: eight records of one eighth of its
+// frames each. The frames beyond eight eighths (at most 7, only in a buffer cut short) are not
+// stored.
+
+namespace sonocap {
+
+inline constexpr int32_t kFramesPerCaptureBuffer = 16384;
+inline constexpr int kSubBlocksPerBuffer = 8;
+inline constexpr int32_t kPacketAreaWords =
+    MaxPacketWords(kFramesPerCaptureBuffer / kSubBlocksPerBuffer);  // 2177
+
+struct CompressedBufferWrite {
+    uint32_t storedBytes = 0;  // bytes the 24 writes stored (the growth of bytesWritten)
+    uint32_t dataBytes = 0;    // 4 bytes for every frame stored (the growth of dataBytes)
+    bool shortWrite = false;   // some record's words were not stored in full
+};
+
+inline int32_t SubBlockFrames(int32_t bufferFrames) {
+    return bufferFrames / kSubBlocksPerBuffer;
+}
+
+// Encodes `frameCount` (0 .. kFramesPerCaptureBuffer) interleaved stereo frames as eight records
+// through `write` (see writeSubBlockRecord), using `packetArea` of kPacketAreaWords words.
+// A short write does not stop the remaining records.
+template <class Write>
+CompressedBufferWrite writeCompressedBuffer(const int16_t* frames, int32_t frameCount,
+                                            uint32_t* packetArea, Write&& write) {
+    CompressedBufferWrite result;
+    const int32_t m = SubBlockFrames(frameCount);
+    for (int s = 0; s < kSubBlocksPerBuffer; ++s) {
+        const uint16_t words =
+            BlockEncoder::encodeBlock(frames + 2 * s * m, packetArea, static_cast<int16_t>(m));
+        const RecordWrite stored = writeSubBlockRecord(write, packetArea, words);
+        result.storedBytes += static_cast<uint32_t>(stored.storedBytes());
+        result.dataBytes += static_cast<uint32_t>(4 * m);
+        if (stored.wordBytes != 4 * int32_t{words}) result.shortWrite = true;
+    }
+    return result;
+}
+
+}  // namespace sonocap

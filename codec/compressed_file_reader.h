@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "codec/block_decoder.h"
+#include "codec/block_encoder.h"
+#include "codec/file_error.h"
+
+// Reads a Compaxa file in memory: the 40-byte header, then the records up to the header's file
+// size, each framed by its word count W before and after and holding one packet that must decode
+// by itself. Every fault is reported with the offset where it was found.
+
+namespace sonocap {
+
+struct CompressedHeaderFields {
+    uint32_t magic = 0;
+    uint32_t fileSize = 0;
+    uint32_t uncompressedSize = 0;
+    uint32_t nominalSubBlockFrames = 0;
+    uint32_t sampleRate = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t channels = 0;
+};
+
+CompressedHeaderFields ParseCompressedHeader(const uint8_t* header);
+
+// One record that framed well and decoded.
+struct DecodedRecord {
+    uint64_t offset = 0;      // of the record's leading W
+    uint16_t wordCount = 0;   // W
+    uint32_t headerWord = 0;  // the packet's word 0 (code lengths and orders)
+    int32_t frameCount = 0;   // frames decoded into the caller's area
+};
+
+class CompressedFileReader {
+  public:
+    CompressedFileReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    // Checks the header: magic, constants, and a file size equal to the file's length.
+    std::optional<FileError> ReadHeader();
+
+    // True once the records have reached the header's file size.
+    bool AtEnd() const { return offset_ >= end_; }
+
+    // Frames and decodes the next record into `frames` (room for kMaxBlockFrames frames).
+    std::optional<FileError> ReadRecord(int16_t* frames, DecodedRecord& record);
+
+    // After the last record: the uncompressed size must be 4 bytes for every frame decoded.
+    std::optional<FileError> Finish() const;
+
+    const CompressedHeaderFields& header() const { return header_; }
+    uint64_t framesDecoded() const { return frames_; }
+    uint64_t offset() const { return offset_; }
+
+  private:
+    const uint8_t* data_;
+    size_t size_;
+    CompressedHeaderFields header_;
+    uint64_t offset_ = 0;
+    uint64_t end_ = 0;
+    uint64_t frames_ = 0;
+    uint32_t packet_[MaxPacketWords(kMaxBlockFrames)];
+};
+
+}  // namespace sonocap

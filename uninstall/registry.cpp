@@ -10,8 +10,13 @@ std::string FoldRegistryName(std::string_view name) {
     return folded;
 }
 
-void RegistryKey::SetValue(std::string_view name, RegistryValue value) {
-    values_[FoldRegistryName(name)] = std::move(value);
+void RegistryKey::SetValue(std::string_view name, const std::string& text) {
+    values_.insert_or_assign(FoldRegistryName(name),
+                             RegistryValue(std::in_place_type<std::string>, text));
+}
+
+void RegistryKey::SetValue(std::string_view name, std::uint32_t number) {
+    values_.insert_or_assign(FoldRegistryName(name), RegistryValue(number));
 }
 
 std::optional<std::string> RegistryKey::QueryString(std::string_view name) const {

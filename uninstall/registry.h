@@ -22,7 +22,8 @@ std::string FoldRegistryName(std::string_view name);
 
 class RegistryKey {
   public:
-    void SetValue(std::string_view name, RegistryValue value);
+    void SetValue(std::string_view name, const std::string& text);
+    void SetValue(std::string_view name, std::uint32_t number);
     // Each query answers only when the value exists and has the asked type.
     std::optional<std::string> QueryString(std::string_view name) const;
     std::optional<std::uint32_t> QueryDword(std::string_view name) const;

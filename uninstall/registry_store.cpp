@@ -60,20 +60,6 @@ std::optional<std::uint32_t> ParseDword(std::string_view digits) {
     return value;
 }
 
-std::optional<RegistryValue> ParseValue(std::string_view text) {
-    constexpr std::string_view kDwordPrefix = "dword:";
-    if (text.starts_with('"')) {
-        auto quoted = TakeQuoted(text);
-        if (!quoted || !text.empty()) return std::nullopt;
-        return RegistryValue(std::move(*quoted));
-    }
-    if (FoldRegistryName(text.substr(0, kDwordPrefix.size())) == kDwordPrefix) {
-        if (auto number = ParseDword(text.substr(kDwordPrefix.size())))
-            return RegistryValue(*number);
-    }
-    return std::nullopt;
-}
-
 // Sets the value a line describes; a line that does not parse changes nothing.
 void ParseValueLine(std::string_view line, RegistryKey& key) {
     std::string name;
@@ -87,7 +73,13 @@ void ParseValueLine(std::string_view line, RegistryKey& key) {
     line = Trim(line);
     if (!line.starts_with('=')) return;
     line = Trim(line.substr(1));
-    if (auto value = ParseValue(line)) key.SetValue(name, std::move(*value));
+    constexpr std::string_view kDwordPrefix = "dword:";
+    if (line.starts_with('"')) {
+        auto text = TakeQuoted(line);
+        if (text && line.empty()) key.SetValue(name, *text);
+    } else if (FoldRegistryName(line.substr(0, kDwordPrefix.size())) == kDwordPrefix) {
+        if (auto number = ParseDword(line.substr(kDwordPrefix.size()))) key.SetValue(name, *number);
+    }
 }
 
 // The whole file, when it is a regular file of at most kMaxRegistryStoreBytes. Opening does not

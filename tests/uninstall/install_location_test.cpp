@@ -43,8 +43,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, CutAtLastSeparatorTest,
 RegistryKey AppPathsKey(std::optional<RegistryValue> executable,
                         std::optional<RegistryValue> npath) {
     RegistryKey key;
-    if (executable) key.SetValue(kDefaultValueName, *executable);
-    if (npath) key.SetValue(kNpathValueName, *npath);
+    auto set = [&](std::string_view name, const RegistryValue& value) {
+        std::visit([&](const auto& v) { key.SetValue(name, v); }, value);
+    };
+    if (executable) set(kDefaultValueName, *executable);
+    if (npath) set(kNpathValueName, *npath);
     return key;
 }
 

@@ -24,7 +24,7 @@ cat > "$install/setup.exe" <<'SETUP'
 #!/bin/sh
 dir=$(dirname "$0")
 [ "$#" = 1 ] && [ "$1" = 2 ] || exit 1
-echo "$$" > "$dir/../../installer.ran"
+echo "$$" > "$dir/../../../installer.ran"
 rm -f "$dir/sonocap"
 rm -rf "$dir/data"
 sleep 5.7

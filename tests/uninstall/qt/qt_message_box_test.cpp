@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdlib>
+
 #include "uninstall/information_message.h"
 
 namespace sonocap::uninstall {
@@ -17,6 +19,8 @@ class QtMessageBoxTest : public testing::Test {
         static int argc = 1;
         static char name[] = "qt_message_box_test";
         static char* argv[] = {name, nullptr};
+        // Without a display the box can still be built and run off screen.
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
         if (QApplication::instance() == nullptr) application_ = new QApplication(argc, argv);
     }
     static inline QApplication* application_ = nullptr;

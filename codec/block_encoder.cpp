@@ -20,8 +20,10 @@ struct ChannelHistograms {
     uint32_t order3[2][kClassSlots];
 };
 
+// bit_width(|r|) without a branch for zero: the highest set bit of 2|r| + 1.
 inline unsigned MagnitudeClass(int16_t r) {
-    return static_cast<unsigned>(std::bit_width(static_cast<uint32_t>(std::abs(int32_t{r}))));
+    const auto magnitude = static_cast<uint32_t>(std::abs(int32_t{r}));
+    return 31u - static_cast<unsigned>(std::countl_zero(2 * magnitude + 1));
 }
 
 inline int16_t Wrap(int32_t v) {
@@ -106,23 +108,29 @@ uint16_t BlockEncoder::encodeBlock(const int16_t* frames, uint32_t* out, int16_t
     const int32_t n = frameCount;
     // The difference cascade restarts at every block: the first values pass through unchanged,
     // so e2 = (x0, x1 - x0, x2 - 2x1 + x0, ...) and e3 agrees with e2 below index 3.
+    const auto classify = [&](int32_t i, int16_t l2, int16_t r2, int16_t l3, int16_t r3) {
+        left2[i] = l2, right2[i] = r2, left3[i] = l3, right3[i] = r3;
+        const unsigned parity = static_cast<unsigned>(i) & 1;
+        ++left.order2[parity][MagnitudeClass(l2)];
+        ++right.order2[parity][MagnitudeClass(r2)];
+        ++left.order3[parity][MagnitudeClass(l3)];
+        ++right.order3[parity][MagnitudeClass(r3)];
+    };
     int32_t xl = 0, xr = 0;  // previous sample
     int32_t dl = 0, dr = 0;  // previous first difference
     int32_t el = 0, er = 0;  // previous second difference
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < n && i < 3; ++i) {
         const int32_t sl = frames[2 * i], sr = frames[2 * i + 1];
         const int16_t d1l = Wrap(i >= 1 ? sl - xl : sl), d1r = Wrap(i >= 1 ? sr - xr : sr);
         const int16_t d2l = Wrap(i >= 2 ? d1l - dl : d1l), d2r = Wrap(i >= 2 ? d1r - dr : d1r);
-        const int16_t d3l = Wrap(i >= 3 ? d2l - el : d2l), d3r = Wrap(i >= 3 ? d2r - er : d2r);
-        left2[i] = d2l;
-        right2[i] = d2r;
-        left3[i] = d3l;
-        right3[i] = d3r;
-        const unsigned parity = static_cast<unsigned>(i) & 1;
-        ++left.order2[parity][MagnitudeClass(d2l)];
-        ++right.order2[parity][MagnitudeClass(d2r)];
-        ++left.order3[parity][MagnitudeClass(d3l)];
-        ++right.order3[parity][MagnitudeClass(d3r)];
+        classify(i, d2l, d2r, d2l, d2r);
+        xl = sl, xr = sr, dl = d1l, dr = d1r, el = d2l, er = d2r;
+    }
+    for (int32_t i = 3; i < n; ++i) {
+        const int32_t sl = frames[2 * i], sr = frames[2 * i + 1];
+        const int16_t d1l = Wrap(sl - xl), d1r = Wrap(sr - xr);
+        const int16_t d2l = Wrap(d1l - dl), d2r = Wrap(d1r - dr);
+        classify(i, d2l, d2r, Wrap(d2l - el), Wrap(d2r - er));
         xl = sl, xr = sr, dl = d1l, dr = d1r, el = d2l, er = d2r;
     }
 

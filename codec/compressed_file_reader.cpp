@@ -36,7 +36,7 @@ CompressedHeaderFields ParseCompressedHeader(const uint8_t* header) {
     return f;
 }
 
-std::optional<FileError> CompressedFileReader::ReadHeader() {
+std::optional<FileError> CompressedFileReader::ReadConstants() {
     if (size_ < static_cast<size_t>(kCompressedHeaderBytes)) {
         return At(0, "file of " + std::to_string(size_) + " bytes is shorter than the " +
                          std::to_string(kCompressedHeaderBytes) + "-byte header");
@@ -59,6 +59,11 @@ std::optional<FileError> CompressedFileReader::ReadHeader() {
     if (header_.channels != kChannels) {
         return At(22, "channels " + std::to_string(header_.channels) + ", expected 2");
     }
+    return std::nullopt;
+}
+
+std::optional<FileError> CompressedFileReader::ReadHeader() {
+    if (auto error = ReadConstants()) return error;
     if (header_.fileSize == 0 && header_.uncompressedSize == 0 && size_ > 0) {
         return At(4, "file size field is 0: the recording was never finished");
     }
@@ -68,6 +73,13 @@ std::optional<FileError> CompressedFileReader::ReadHeader() {
     }
     offset_ = kCompressedHeaderBytes;
     end_ = header_.fileSize;
+    return std::nullopt;
+}
+
+std::optional<FileError> CompressedFileReader::ReadHeaderToEnd() {
+    if (auto error = ReadConstants()) return error;
+    offset_ = kCompressedHeaderBytes;
+    end_ = size_;
     return std::nullopt;
 }
 

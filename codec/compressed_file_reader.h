@@ -41,6 +41,10 @@ class CompressedFileReader {
     // Checks the header: magic, constants, and a file size equal to the file's length.
     std::optional<FileError> ReadHeader();
 
+    // Checks the magic and the constants only, and takes the records up to the end of the bytes
+    // whatever the size fields say: for a recording whose header was never finished or is wrong.
+    std::optional<FileError> ReadHeaderToEnd();
+
     // True once the records have reached the header's file size.
     bool AtEnd() const { return offset_ >= end_; }
 
@@ -55,6 +59,8 @@ class CompressedFileReader {
     uint64_t offset() const { return offset_; }
 
   private:
+    std::optional<FileError> ReadConstants();
+
     const uint8_t* data_;
     size_t size_;
     CompressedHeaderFields header_;

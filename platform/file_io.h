@@ -31,6 +31,9 @@ class FileIo {
     // Writes `bytes` bytes; returns how many were written (fewer when the disk is full).
     virtual std::size_t Write(FileHandle file, const void* data, std::size_t bytes) = 0;
 
+    // Moves the file offset to `offset` bytes from the start; the new offset, or -1.
+    virtual int64_t Seek(FileHandle file, int64_t offset) = 0;
+
     // Closes the file; false when the system reports that the data may not have been stored.
     virtual bool Close(FileHandle file) = 0;
 };

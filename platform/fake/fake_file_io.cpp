@@ -14,6 +14,7 @@ FileHandle FakeFileIo::OpenForReading(const std::string& path) {
 
 FileHandle FakeFileIo::CreateForWriting(const std::string& path) {
     createdPaths.push_back(path);
+    if (journal != nullptr) journal->Add("file create");
     if (refuseCreate) return kNoFile;
     const FileHandle file = real_.CreateForWriting(path);
     if (file != kNoFile) ++openFiles;
@@ -36,10 +37,17 @@ std::size_t FakeFileIo::Write(FileHandle file, const void* data, std::size_t byt
     }
     const std::size_t written = real_.Write(file, data, allowed);
     writtenBytes_ += written;
+    if (journal != nullptr) journal->Add("file write " + std::to_string(bytes));
     return written;
 }
 
+int64_t FakeFileIo::Seek(FileHandle file, int64_t offset) {
+    if (journal != nullptr) journal->Add("file seek " + std::to_string(offset));
+    return real_.Seek(file, offset);
+}
+
 bool FakeFileIo::Close(FileHandle file) {
+    if (journal != nullptr) journal->Add("file close");
     --openFiles;
     const bool closed = real_.Close(file);
     return closed && !closeFails;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake/call_journal.h"
 #include "platform/posix/posix_file_io.h"
 
 namespace sonocap::platform {
@@ -18,6 +19,7 @@ class FakeFileIo final : public FileIo {
     int64_t Length(FileHandle file) override;
     std::size_t Read(FileHandle file, void* data, std::size_t bytes) override;
     std::size_t Write(FileHandle file, const void* data, std::size_t bytes) override;
+    int64_t Seek(FileHandle file, int64_t offset) override;
     bool Close(FileHandle file) override;
 
     bool refuseOpen = false;
@@ -31,6 +33,8 @@ class FakeFileIo final : public FileIo {
     std::vector<std::string> openedPaths;
     std::vector<std::string> createdPaths;
     int openFiles = 0;
+    // When set, every create, write, seek and close is noted here ("file write 44").
+    CallJournal* journal = nullptr;
 
   private:
     PosixFileIo real_;

@@ -4,7 +4,10 @@ namespace sonocap::platform {
 
 MessageAnswer RecordingMessageSink::ShowMessage(const MessageRequest& request) {
     messages.push_back(request);
-    return answer;
+    if (answers.empty()) return answer;
+    const MessageAnswer next = answers.front();
+    answers.pop_front();
+    return next;
 }
 
 }  // namespace sonocap::platform

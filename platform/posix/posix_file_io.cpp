@@ -50,6 +50,11 @@ std::size_t PosixFileIo::Write(FileHandle file, const void* data, std::size_t by
     return done;
 }
 
+int64_t PosixFileIo::Seek(FileHandle file, int64_t offset) {
+    const off_t result = lseek(file, static_cast<off_t>(offset), SEEK_SET);
+    return result < 0 ? -1 : static_cast<int64_t>(result);
+}
+
 bool PosixFileIo::Close(FileHandle file) {
     return close(file) == 0;
 }

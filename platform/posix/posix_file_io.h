@@ -11,6 +11,7 @@ class PosixFileIo final : public FileIo {
     int64_t Length(FileHandle file) override;
     std::size_t Read(FileHandle file, void* data, std::size_t bytes) override;
     std::size_t Write(FileHandle file, const void* data, std::size_t bytes) override;
+    int64_t Seek(FileHandle file, int64_t offset) override;
     bool Close(FileHandle file) override;
 };
 

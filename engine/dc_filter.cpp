@@ -1,0 +1,45 @@
+#include "engine/dc_filter.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "engine/capture_session.h"
+
+namespace sonocap {
+
+// The results are defined with 64-bit mantissas for p, y and the new state, and ties-to-even
+// rounding. On x86-64 (and i386) Linux long double is the x87 extended format and the x87
+// precision control already stands at 64 bits, so the results are exact there; on hosts where
+// long double is double or a 113-bit format a last bit can differ now and then.
+
+namespace {
+
+inline int16_t FilterSample(int16_t x, double& state) {
+    const long double p = static_cast<long double>(x) * kDcFilterGain;
+    const long double y = p + state;
+    long double rounded = std::nearbyintl(y);
+    if (rounded > 32767.0L) rounded = 32767.0L;
+    if (rounded < -32768.0L) rounded = -32768.0L;
+    // The state is carried from frame to frame as a double.
+    state = static_cast<double>(y * kDcFilterPole - p);
+    return static_cast<int16_t>(rounded);
+}
+
+}  // namespace
+
+void RemoveDC(int16_t* frames, int32_t count) {
+    if (count <= 0) return;
+    const int callerRounding = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    double left = captureSession.dcStateLeft;
+    double right = captureSession.dcStateRight;
+    for (int32_t i = 0; i < count; ++i) {
+        frames[2 * i] = FilterSample(frames[2 * i], left);
+        frames[2 * i + 1] = FilterSample(frames[2 * i + 1], right);
+    }
+    captureSession.dcStateLeft = left;
+    captureSession.dcStateRight = right;
+    std::fesetround(callerRounding);
+}
+
+}  // namespace sonocap

@@ -1,0 +1,8 @@
+#include "engine/recorder_flags.h"
+
+namespace sonocap {
+
+int32_t paused = 0;
+platform::WindowHandle ownerWindow = platform::kNoWindow;
+
+}  // namespace sonocap

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/fake/call_journal.h"
+#include "platform/wave_input.h"
+
+namespace sonocap::platform {
+
+// A capture device driven by the test: it delivers the frames the test hands it, fills the
+// queued buffers in queue order and posts each filled one to the notification window, the
+// way a real device does, but only when the test says so.
+class SimulatedWaveInput final : public WaveInput {
+  public:
+    WaveResult Open(WindowHandle notificationWindow) override;
+    WaveResult PrepareHeader(WaveHeader* header) override;
+    WaveResult UnprepareHeader(WaveHeader* header) override;
+    WaveResult AddBuffer(WaveHeader* header) override;
+    WaveResult Start() override;
+    WaveResult Stop() override;
+    WaveResult Reset() override;
+    WaveResult Close() override;
+    int64_t Position() override { return position_; }
+    std::string OpenFailure() const override { return openFailure_; }
+    int NotificationDescriptor() const override { return -1; }
+    void DeliverNotifications() override {}
+
+    // Captures `count` interleaved stereo frames while running: they fill the queued buffers,
+    // each full buffer is posted, and the position advances by `count` (frames that found no
+    // buffer are lost). Does nothing while the device is stopped. Returns the frames stored.
+    int64_t Deliver(const int16_t* frames, int64_t count);
+    int64_t Deliver(const std::vector<int16_t>& frames);
+    // The position jumps by `count` frames without any buffer being filled.
+    void DropFrames(int64_t count) { position_ += count; }
+    void SetPosition(int64_t frames) { position_ = frames; }
+    // Returns the head buffer at once, claiming `bytes` bytes recorded.
+    bool ReturnHead(uint32_t bytes);
+
+    // What Open answers and the reason it gives when that is a failure.
+    WaveResult openResult = kWaveOk;
+    std::string openFailureText = "simulated device failure";
+    CallJournal* journal = nullptr;
+
+    bool isOpen() const { return open_; }
+    bool isRunning() const { return running_; }
+    std::size_t queuedBuffers() const { return queue_.size(); }
+    WindowHandle notificationWindow() const { return window_; }
+    // Every header queued with AddBuffer, in order.
+    std::vector<WaveHeader*> addedHeaders;
+    int openCalls = 0;
+
+  private:
+    void Note(const std::string& step);
+    void ReturnFront(uint32_t bytes);
+
+    bool open_ = false;
+    bool running_ = false;
+    WindowHandle window_ = kNoWindow;
+    std::deque<WaveHeader*> queue_;
+    uint32_t headBytes_ = 0;
+    int64_t position_ = 0;
+    std::string openFailure_;
+};
+
+}  // namespace sonocap::platform

@@ -1,0 +1,241 @@
+#include "platform/portaudio/portaudio_wave_input.h"
+
+#include <alsa/asoundlib.h>
+#include <portaudio.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#if SONOCAP_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
+namespace sonocap::platform {
+
+namespace {
+
+constexpr double kSampleRate = 44100.0;
+constexpr int kChannels = 2;
+constexpr uint32_t kBytesPerFrame = 4;
+// 512 frames (11.6 ms) a callback keep the server's input small without overflows.
+constexpr unsigned long kFramesPerCallback = 512;
+
+// The audio libraries report every host API they cannot reach on stderr at each initialise;
+// the reason of a failed open is given to the user instead.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#if SONOCAP_HAVE_JACK
+void QuietJack(const char*) {}
+#endif
+
+void SilenceAudioLibraries() {
+    snd_lib_error_set_handler(QuietAlsa);
+#if SONOCAP_HAVE_JACK
+    jack_set_error_function(QuietJack);
+    jack_set_info_function(QuietJack);
+#endif
+}
+
+int StreamCallback(const void* input, void*, unsigned long frameCount,
+                   const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* self) {
+    static_cast<PortAudioWaveInput*>(self)->Capture(static_cast<const int16_t*>(input),
+                                                    static_cast<int64_t>(frameCount));
+    return paContinue;
+}
+
+}  // namespace
+
+PortAudioWaveInput::PortAudioWaveInput() {
+    wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+PortAudioWaveInput::~PortAudioWaveInput() {
+    if (stream_ != nullptr) {
+        Pa_AbortStream(stream_);
+        Pa_CloseStream(stream_);
+        Pa_Terminate();
+    }
+    if (wake_ >= 0) close(wake_);
+}
+
+void PortAudioWaveInput::Fail(const std::string& reason) {
+    openFailure_ = reason;
+    Pa_Terminate();
+}
+
+WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
+    if (stream_ != nullptr) return kWaveDeviceFailed;
+    openFailure_.clear();
+    SilenceAudioLibraries();
+    // Initialised at every open, so that a server or card that appeared since the last
+    // recording is found.
+    PaError error = Pa_Initialize();
+    if (error != paNoError) {
+        openFailure_ = Pa_GetErrorText(error);
+        return kWaveDeviceFailed;
+    }
+    const PaDeviceIndex device = Pa_GetDefaultInputDevice();
+    if (device == paNoDevice) {
+        Fail("no audio input device");
+        return kWaveNoDevice;
+    }
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    PaStreamParameters parameters{};
+    parameters.device = device;
+    parameters.channelCount = kChannels;
+    parameters.sampleFormat = paInt16;
+    parameters.suggestedLatency = info != nullptr ? info->defaultLowInputLatency : 0.0;
+    PaStream* stream = nullptr;
+    error = Pa_OpenStream(&stream, &parameters, nullptr, kSampleRate, kFramesPerCallback,
+                          paClipOff | paDitherOff, StreamCallback, this);
+    if (error != paNoError) {
+        Fail(Pa_GetErrorText(error));
+        return kWaveDeviceFailed;
+    }
+    stream_ = stream;
+    window_ = notificationWindow;
+    running_ = false;
+    current_ = nullptr;
+    currentBytes_ = 0;
+    while (queued_.Pop() != nullptr) {
+    }
+    while (completed_.Pop() != nullptr) {
+    }
+    position_.store(0, std::memory_order_relaxed);
+    lostFrames_.store(0, std::memory_order_relaxed);
+    return kWaveOk;
+}
+
+WaveResult PortAudioWaveInput::PrepareHeader(WaveHeader* header) {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    header->dwFlags |= kWaveHeaderPrepared;
+    return kWaveOk;
+}
+
+WaveResult PortAudioWaveInput::UnprepareHeader(WaveHeader* header) {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    if ((header->dwFlags & kWaveHeaderInQueue) != 0) return kWaveStillPlaying;
+    header->dwFlags &= ~kWaveHeaderPrepared;
+    return kWaveOk;
+}
+
+WaveResult PortAudioWaveInput::AddBuffer(WaveHeader* header) {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    header->dwBytesRecorded = 0;
+    header->dwFlags = (header->dwFlags | kWaveHeaderInQueue) & ~kWaveHeaderDone;
+    if (!queued_.Push(header)) {
+        header->dwFlags &= ~kWaveHeaderInQueue;
+        return kWaveDeviceFailed;
+    }
+    return kWaveOk;
+}
+
+WaveResult PortAudioWaveInput::Start() {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    if (running_) return kWaveOk;
+    if (Pa_StartStream(stream_) != paNoError) return kWaveDeviceFailed;
+    running_ = true;
+    return kWaveOk;
+}
+
+void PortAudioWaveInput::Capture(const int16_t* input, int64_t frameCount) {
+    int64_t done = 0;
+    bool wake = false;
+    while (input != nullptr && done < frameCount) {
+        if (current_ == nullptr) {
+            current_ = queued_.Pop();
+            currentBytes_ = 0;
+            if (current_ == nullptr) break;
+        }
+        const int64_t room = (current_->dwBufferLength - currentBytes_) / kBytesPerFrame;
+        const int64_t n = std::min(room, frameCount - done);
+        std::memcpy(current_->lpData + currentBytes_, input + kChannels * done,
+                    static_cast<std::size_t>(n) * kBytesPerFrame);
+        currentBytes_ += static_cast<uint32_t>(n) * kBytesPerFrame;
+        done += n;
+        if (currentBytes_ + kBytesPerFrame > current_->dwBufferLength) {
+            Complete(current_, currentBytes_);
+            current_ = nullptr;
+            wake = true;
+        }
+    }
+    if (done < frameCount) {
+        lostFrames_.store(lostFrames_.load(std::memory_order_relaxed) + (frameCount - done),
+                          std::memory_order_relaxed);
+    }
+    // The position counts every frame, stored or lost, and is published after the frames.
+    position_.store(position_.load(std::memory_order_relaxed) + frameCount,
+                    std::memory_order_release);
+    if (wake) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t ignored = write(wake_, &one, sizeof one);
+    }
+}
+
+void PortAudioWaveInput::Complete(WaveHeader* header, uint32_t bytes) {
+    header->dwBytesRecorded = bytes;
+    header->dwFlags = (header->dwFlags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
+    // Six headers never fill the queue.
+    completed_.Push(header);
+}
+
+void PortAudioWaveInput::PostCompleted() {
+    while (WaveHeader* header = completed_.Pop()) {
+        CurrentWindowSystem().PostMessage(window_, kMmWimData, 0,
+                                          reinterpret_cast<intptr_t>(header));
+    }
+}
+
+void PortAudioWaveInput::DeliverNotifications() {
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t ignored = read(wake_, &count, sizeof count);
+    if (stream_ != nullptr) PostCompleted();
+}
+
+WaveResult PortAudioWaveInput::Stop() {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    if (!running_) return kWaveOk;
+    // Returns after the last callback: the buffer being filled is ours from here on.
+    const PaError error = Pa_StopStream(stream_);
+    running_ = false;
+    PostCompleted();
+    if (current_ != nullptr && currentBytes_ > 0) {
+        Complete(current_, currentBytes_);
+        current_ = nullptr;
+        PostCompleted();
+    }
+    return error == paNoError ? kWaveOk : kWaveDeviceFailed;
+}
+
+WaveResult PortAudioWaveInput::Reset() {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    if (running_) Pa_AbortStream(stream_);
+    running_ = false;
+    PostCompleted();
+    if (current_ != nullptr) {
+        Complete(current_, currentBytes_);
+        current_ = nullptr;
+    }
+    while (WaveHeader* header = queued_.Pop()) Complete(header, 0);
+    PostCompleted();
+    return kWaveOk;
+}
+
+WaveResult PortAudioWaveInput::Close() {
+    if (stream_ == nullptr) return kWaveNotOpen;
+    if (current_ != nullptr) return kWaveStillPlaying;
+    if (running_) Pa_AbortStream(stream_);
+    running_ = false;
+    Pa_CloseStream(stream_);
+    stream_ = nullptr;
+    window_ = kNoWindow;
+    Pa_Terminate();
+    return kWaveOk;
+}
+
+int64_t PortAudioWaveInput::Position() {
+    return position_.load(std::memory_order_acquire);
+}
+
+}  // namespace sonocap::platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "platform/window_system.h"
+
+namespace sonocap::platform {
+
+// Windows of a thread without a graphical window system: posted messages wait in one queue
+// until the thread's loop calls DispatchPending.
+class QueuedWindowSystem : public WindowSystem {
+  public:
+    bool RegisterWindowClass(const std::string& className, WindowProcedure procedure) override;
+    WindowHandle CreateHiddenWindow(const std::string& className, WindowHandle parent) override;
+    bool DestroyWindow(WindowHandle window) override;
+    intptr_t SendMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                         intptr_t lParam) override;
+    bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                     intptr_t lParam) override;
+    intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
+                           intptr_t lParam) override;
+
+    // Runs the procedures of the messages pending now and of those they post, one at a time,
+    // oldest first; returns how many ran. A call from inside a procedure does nothing, so
+    // that a handler never runs during another.
+    std::size_t DispatchPending();
+
+    std::size_t PendingMessages() const { return pending_.size(); }
+    bool IsWindow(WindowHandle window) const { return windows_.count(window) != 0; }
+
+  private:
+    struct Message {
+        WindowHandle window;
+        uint32_t message;
+        uintptr_t wParam;
+        intptr_t lParam;
+    };
+    std::map<std::string, WindowProcedure> classes_;
+    std::map<WindowHandle, WindowProcedure> windows_;
+    std::deque<Message> pending_;
+    WindowHandle nextWindow_ = 1;
+    bool dispatching_ = false;
+};
+
+}  // namespace sonocap::platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/window_system.h"
+
+// Capture from the default input in the one format of a recording: PCM, 2 channels, 44 100 Hz,
+// 16 bits. The caller lends the device buffers through headers; the device fills them in the
+// order they were queued and posts each one back to the notification window as kMmWimData with
+// the header in the long parameter.
+
+namespace sonocap::platform {
+
+// Header flags set by the device.
+inline constexpr uint32_t kWaveHeaderDone = 0x01;
+inline constexpr uint32_t kWaveHeaderPrepared = 0x02;
+inline constexpr uint32_t kWaveHeaderInQueue = 0x10;
+
+struct WaveHeader {
+    char* lpData = nullptr;
+    uint32_t dwBufferLength = 0;
+    uint32_t dwBytesRecorded = 0;  // bytes the device filled when the buffer comes back
+    uintptr_t dwUser = 0;
+    uint32_t dwFlags = 0;
+    uint32_t dwLoops = 0;
+    WaveHeader* lpNext = nullptr;
+    uintptr_t reserved = 0;
+};
+
+// 0 is success; any other result is a failure.
+using WaveResult = int32_t;
+inline constexpr WaveResult kWaveOk = 0;
+inline constexpr WaveResult kWaveNoDevice = 2;       // no input device to open
+inline constexpr WaveResult kWaveDeviceFailed = 1;   // the device refused or failed
+inline constexpr WaveResult kWaveNotOpen = 5;        // an operation on a closed device
+inline constexpr WaveResult kWaveStillPlaying = 33;  // a queued header cannot be unprepared
+
+class WaveInput {
+  public:
+    virtual ~WaveInput() = default;
+
+    // Opens the default input; filled buffers go to `notificationWindow`. When the open
+    // fails, OpenFailure() says why.
+    virtual WaveResult Open(WindowHandle notificationWindow) = 0;
+    virtual WaveResult PrepareHeader(WaveHeader* header) = 0;
+    virtual WaveResult UnprepareHeader(WaveHeader* header) = 0;
+    virtual WaveResult AddBuffer(WaveHeader* header) = 0;
+    virtual WaveResult Start() = 0;
+    // Pauses; the buffer being filled comes back with the bytes it holds.
+    virtual WaveResult Stop() = 0;
+    // Stops and returns every queued buffer.
+    virtual WaveResult Reset() = 0;
+    virtual WaveResult Close() = 0;
+
+    // Frames captured since the device was opened. Advances while the device runs, whether
+    // or not a buffer is queued: frames that found no buffer are lost.
+    virtual int64_t Position() = 0;
+
+    // Why the last Open failed, for the user; empty after a successful open.
+    virtual std::string OpenFailure() const = 0;
+
+    // A descriptor that becomes readable when buffers have come back, for the event loop to
+    // watch; -1 when the device posts its notifications directly.
+    virtual int NotificationDescriptor() const = 0;
+    // Posts the notifications of the buffers that came back since the last call. Runs on the
+    // thread of the event loop.
+    virtual void DeliverNotifications() = 0;
+};
+
+// The device in use: PortAudio's default input unless a test installed another one.
+WaveInput& CurrentWaveInput();
+
+// Makes `input` the device in use; nullptr goes back to PortAudio.
+void InstallWaveInput(WaveInput* input);
+
+}  // namespace sonocap::platform

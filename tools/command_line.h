@@ -1,15 +1,20 @@
 #pragma once
 
+#include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
-// The arguments of one sonocap-cx command, split into options ("--x") and operands.
+// The arguments of one sonocap-cx command, split into options ("--x"), the values of the
+// options that take one ("--against FILE"), and operands.
 
 namespace sonocap {
 
 struct CommandLine {
     std::vector<std::string> options;
+    std::map<std::string, std::string> values;
     std::vector<std::string> operands;
+    std::string missingValue;  // an option that needs a value and came last
 
     bool Has(const std::string& option) const {
         for (const std::string& o : options) {
@@ -19,7 +24,8 @@ struct CommandLine {
     }
 };
 
-inline CommandLine SplitCommandLine(int argc, char** argv) {
+inline CommandLine SplitCommandLine(int argc, char** argv,
+                                    std::initializer_list<const char*> valueOptions = {}) {
     CommandLine line;
     bool operandsOnly = false;
     for (int i = 0; i < argc; ++i) {
@@ -28,6 +34,14 @@ inline CommandLine SplitCommandLine(int argc, char** argv) {
             operandsOnly = true;
         } else if (!operandsOnly && arg.size() > 1 && arg[0] == '-') {
             line.options.push_back(arg);
+            for (const char* valueOption : valueOptions) {
+                if (arg != valueOption) continue;
+                if (i + 1 < argc) {
+                    line.values[arg] = argv[++i];
+                } else {
+                    line.missingValue = arg;
+                }
+            }
         } else {
             line.operands.push_back(arg);
         }

@@ -6,5 +6,8 @@ namespace sonocap {
 
 int RunEncode(int argc, char** argv);
 int RunDecode(int argc, char** argv);
+int RunVerify(int argc, char** argv);
+int RunInfo(int argc, char** argv);
+int RunRepair(int argc, char** argv);
 
 }  // namespace sonocap

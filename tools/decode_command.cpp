@@ -9,6 +9,7 @@
 #include "tools/host_samples.h"
 #include "tools/mapped_file.h"
 #include "tools/output_file.h"
+#include "tools/progress_bar.h"
 #include "tools/report.h"
 
 namespace sonocap {
@@ -20,7 +21,8 @@ constexpr char kUsage[] =
     "\n"
     "Decodes a Compaxa file into a WAV file (44-byte header, 16-bit stereo 44100 Hz PCM).\n"
     "Every record is checked; a damaged file is reported with the offset of the fault and\n"
-    "nothing is left under OUT's name.\n";
+    "nothing is left under OUT's name. A progress bar appears on standard error when that is a\n"
+    "terminal.\n";
 
 }  // namespace
 
@@ -53,7 +55,9 @@ int RunDecode(int argc, char** argv) {
 
     int16_t frames[2 * kMaxBlockFrames];
     uint8_t scratch[4 * kMaxBlockFrames];
+    ProgressBar progress("decode", in.size());
     while (!reader.AtEnd()) {
+        progress.Update(reader.offset());
         DecodedRecord record;
         if (auto error = reader.ReadRecord(frames, record)) return ReportError(inPath, *error);
         const size_t samples = 2 * static_cast<size_t>(record.frameCount);
@@ -61,6 +65,7 @@ int RunDecode(int argc, char** argv) {
             return ReportError(outPath, out.error());
         }
     }
+    progress.Finish();
     if (auto error = reader.Finish()) return ReportError(inPath, *error);
     buildWaveHeader(static_cast<uint32_t>(4 * reader.framesDecoded()), kSampleRate, kChannels,
                     header);

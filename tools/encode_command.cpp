@@ -1,5 +1,7 @@
 #include <cstdio>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "codec/capture_buffer_encoding.h"
@@ -11,6 +13,8 @@
 #include "tools/host_samples.h"
 #include "tools/mapped_file.h"
 #include "tools/output_file.h"
+#include "tools/progress_bar.h"
+#include "tools/record_verifier.h"
 #include "tools/report.h"
 
 namespace sonocap {
@@ -18,12 +22,14 @@ namespace sonocap {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: sonocap-cx encode IN.wav OUT.cx\n"
+    "usage: sonocap-cx encode [--verify] IN.wav OUT.cx\n"
     "\n"
     "Compresses a 16-bit stereo 44100 Hz PCM WAV file into a Compaxa file, exactly as the\n"
     "recorder writes it: the samples in capture buffers of 16384 frames, each buffer in eight\n"
     "sub-blocks of one eighth of its frames. The frames of a short last buffer beyond eight\n"
-    "equal sub-blocks (at most 7) are dropped, as the recorder drops them; a note says how many.\n";
+    "equal sub-blocks (at most 7) are dropped, as the recorder drops them; a note says how many.\n"
+    "--verify decodes every record as it is written and compares it with its input frames.\n"
+    "A progress bar appears on standard error when that is a terminal.\n";
 
 }  // namespace
 
@@ -33,8 +39,11 @@ int RunEncode(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
-    if (!line.options.empty()) return ReportUsage(kUsage, "unknown option " + line.options[0]);
+    for (const std::string& option : line.options) {
+        if (option != "--verify") return ReportUsage(kUsage, "unknown option " + option);
+    }
     if (line.operands.size() != 2) return ReportUsage(kUsage, "encode takes IN.wav and OUT.cx");
+    const bool verify = line.Has("--verify");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
 
@@ -68,25 +77,49 @@ int RunEncode(int argc, char** argv) {
     buildCompressedPlaceholder(header);
     out.Write(header, sizeof header);
 
-    const auto write = [&out](const void* data, int32_t bytes) {
-        return out.Write(data, static_cast<size_t>(bytes)) ? bytes : 0;
-    };
     const uint8_t* samples = in.data() + wave.dataOffset;
     const uint64_t totalFrames = wave.declaredDataBytes / kBytesPerFrame;
     static int16_t scratch[2 * kFramesPerCaptureBuffer];
     uint32_t packetArea[kPacketAreaWords];
+    const auto verifier = verify ? std::make_unique<RecordVerifier>() : nullptr;
+    std::optional<std::string> mismatch;
+
+    // The recorder's three writes of each record; with --verify the second, the packet's words,
+    // is decoded on its way to the file.
+    const int16_t* buffer = nullptr;
+    int32_t subBlockFrames = 0;
+    int writeInBuffer = 0;
+    const auto write = [&](const void* data, int32_t bytes) {
+        if (verifier && writeInBuffer % 3 == 1 && !mismatch) {
+            const int32_t subBlock = writeInBuffer / 3;
+            mismatch = verifier->Check(data, bytes, buffer + 2 * subBlock * subBlockFrames,
+                                       subBlockFrames);
+        }
+        ++writeInBuffer;
+        return out.Write(data, static_cast<size_t>(bytes)) ? bytes : 0;
+    };
+    ProgressBar progress("encode", wave.declaredDataBytes);
     uint64_t bytesWritten = 0, dataBytes = 0;
     for (uint64_t first = 0; first < totalFrames; first += kFramesPerCaptureBuffer) {
+        progress.Update(first * kBytesPerFrame);
         const auto frames =
             static_cast<int32_t>(std::min<uint64_t>(kFramesPerCaptureBuffer, totalFrames - first));
-        const int16_t* buffer =
+        buffer =
             HostSamples(samples + first * kBytesPerFrame, 2 * static_cast<size_t>(frames), scratch);
+        subBlockFrames = SubBlockFrames(frames);
+        writeInBuffer = 0;
         const CompressedBufferWrite stored =
             writeCompressedBuffer(buffer, frames, packetArea, write);
         if (stored.shortWrite || !out.error().empty()) return ReportError(outPath, out.error());
+        if (mismatch) {
+            return ReportError(inPath, "verify: a record of the capture buffer at frame " +
+                                           std::to_string(first) + " " + *mismatch +
+                                           "; nothing written");
+        }
         bytesWritten += stored.storedBytes;
         dataBytes += stored.dataBytes;
     }
+    progress.Finish();
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {
         return ReportError(inPath, "too long for a Compaxa file (its sizes are 32-bit)");
     }

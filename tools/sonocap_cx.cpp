@@ -15,6 +15,10 @@ constexpr char kUsage[] =
     "  encode IN.wav OUT.cx   compress a 16-bit stereo 44100 Hz WAV file exactly as the\n"
     "                         recorder would have written it\n"
     "  decode IN.cx OUT.wav   decode a Compaxa file to a WAV file, checking every record\n"
+    "  verify FILE            check a recording completely (--against FILE.wav: and compare\n"
+    "                         it with a WAV file sample for sample)\n"
+    "  info FILE              format, duration, sizes, ratio, peaks, coding (--json)\n"
+    "  repair FILE            rebuild the header of a recording that never reached its stop\n"
     "\n"
     "Exit status: 0 success, 1 bad input, 2 bad usage.\n";
 
@@ -30,5 +34,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(command, "encode") == 0) return sonocap::RunEncode(argc - 2, argv + 2);
     if (std::strcmp(command, "decode") == 0) return sonocap::RunDecode(argc - 2, argv + 2);
+    if (std::strcmp(command, "verify") == 0) return sonocap::RunVerify(argc - 2, argv + 2);
+    if (std::strcmp(command, "info") == 0) return sonocap::RunInfo(argc - 2, argv + 2);
+    if (std::strcmp(command, "repair") == 0) return sonocap::RunRepair(argc - 2, argv + 2);
     return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
 }

@@ -1,0 +1,147 @@
+#include <cstdio>
+#include <string>
+
+#include "codec/capture_buffer_encoding.h"
+#include "codec/wave_header.h"
+#include "tools/command_line.h"
+#include "tools/commands.h"
+#include "tools/duration_text.h"
+#include "tools/host_samples.h"
+#include "tools/mapped_file.h"
+#include "tools/recording_check.h"
+#include "tools/report.h"
+
+namespace sonocap {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: sonocap-cx verify FILE.cx [--against FILE.wav]\n"
+    "       sonocap-cx verify FILE.wav\n"
+    "\n"
+    "Checks a recording completely and prints a one-line verdict. For a Compaxa file: the\n"
+    "header, both word counts of every record, every packet decoding to exactly its words, and\n"
+    "the header's sizes against the records. With --against, every decoded sample must also\n"
+    "equal the WAV file's (whose last frames, at most 7, may be the ones a recording drops).\n"
+    "For a WAV file: the recording's format and size fields that match the file.\n"
+    "Exit status 0 only when everything holds.\n";
+
+// The frames of a WAV that a recording of it stores: whole buffers, then eight equal sub-blocks.
+uint64_t StoredFrames(uint64_t frames) {
+    const uint64_t whole = frames / kFramesPerCaptureBuffer * kFramesPerCaptureBuffer;
+    return whole + static_cast<uint64_t>(SubBlockFrames(static_cast<int32_t>(frames - whole))) *
+                       kSubBlocksPerBuffer;
+}
+
+std::string SampleMismatch(uint64_t frame, int channel, int16_t decoded, int16_t expected) {
+    return "frame " + std::to_string(frame) + " (" + FormatDuration(frame) + ") " +
+           (channel == 0 ? "left" : "right") + ": decoded " + std::to_string(decoded) +
+           ", the WAV has " + std::to_string(expected);
+}
+
+int VerifyWave(const std::string& path, const MappedFile& file) {
+    WaveLayout layout;
+    if (auto error = CheckWaveFile(file.data(), file.size(), layout)) {
+        return ReportError(path, WithRepairHint(*error));
+    }
+    const uint64_t frames = layout.declaredDataBytes / kBytesPerFrame;
+    std::printf("%s: ok: WAV, %llu frames (%s)\n", path.c_str(),
+                static_cast<unsigned long long>(frames), FormatDuration(frames).c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunVerify(int argc, char** argv) {
+    const CommandLine line = SplitCommandLine(argc, argv, {"--against"});
+    if (line.Has("--help")) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    for (const std::string& option : line.options) {
+        if (option != "--against") return ReportUsage(kUsage, "unknown option " + option);
+    }
+    if (!line.missingValue.empty()) return ReportUsage(kUsage, "--against needs a WAV file");
+    const auto value = line.values.find("--against");
+    const std::string againstPath = value == line.values.end() ? "" : value->second;
+    const std::vector<std::string>& operands = line.operands;
+    if (operands.size() != 1) return ReportUsage(kUsage, "verify takes one FILE");
+    const std::string& path = operands[0];
+
+    MappedFile in;
+    std::string reason;
+    if (!in.Open(path, reason)) return ReportError(path, reason);
+    const RecordingKind kind = RecognizeRecording(in.data(), in.size());
+    if (kind == RecordingKind::Wave && againstPath.empty()) return VerifyWave(path, in);
+    if (kind != RecordingKind::Compressed) {
+        return ReportError(path, FileError{0, kind == RecordingKind::Wave
+                                                  ? "--against compares a Compaxa file with a "
+                                                    "WAV file, and this is a WAV file"
+                                                  : "neither a Compaxa nor a WAV file"});
+    }
+
+    MappedFile against;
+    WaveLayout wave;
+    uint64_t waveFrames = 0;
+    const uint8_t* waveSamples = nullptr;
+    if (!againstPath.empty()) {
+        if (!against.Open(againstPath, reason)) return ReportError(againstPath, reason);
+        if (auto error = ReadWaveLayout(against.data(), against.size(), wave)) {
+            return ReportError(againstPath, *error);
+        }
+        if (!IsRecordingFormat(wave)) {
+            return ReportError(againstPath, DescribeWaveFormat(wave) +
+                                                " is not a recording's format (PCM, 2 channels, "
+                                                "44100 Hz, 16 bits)");
+        }
+        waveFrames = wave.presentDataBytes / kBytesPerFrame;
+        waveSamples = against.data() + wave.dataOffset;
+    }
+
+    const auto compare = [&](const DecodedRecord& record, const int16_t* frames,
+                             uint64_t firstFrame) -> std::optional<FileError> {
+        if (waveSamples == nullptr) return std::nullopt;
+        const uint64_t count = static_cast<uint64_t>(record.frameCount);
+        if (firstFrame + count > waveFrames) {
+            return FileError{record.offset, "the records hold more frames than the " +
+                                                std::to_string(waveFrames) + " of " + againstPath};
+        }
+        const uint8_t* expected = waveSamples + firstFrame * kBytesPerFrame;
+        for (uint64_t i = 0; i < 2 * count; ++i) {
+            const auto want = static_cast<int16_t>(LoadLE16(expected + 2 * i));
+            if (frames[i] != want) {
+                return FileError{record.offset,
+                                 "differs from " + againstPath + " at " +
+                                     SampleMismatch(firstFrame + i / 2, static_cast<int>(i % 2),
+                                                    frames[i], want)};
+            }
+        }
+        return std::nullopt;
+    };
+    CompressedCheck check;
+    if (auto error = CheckCompressedFile(in.data(), in.size(), check, compare)) {
+        return ReportError(path, WithRepairHint(*error));
+    }
+    std::string verdict = std::to_string(check.records) + " records, " +
+                          std::to_string(check.frames) + " frames (" +
+                          FormatDuration(check.frames) + "), sizes agree";
+    if (waveSamples != nullptr) {
+        if (StoredFrames(waveFrames) != check.frames) {
+            return ReportError(
+                path, "holds " + std::to_string(check.frames) + " frames where " + againstPath +
+                          " gives " + std::to_string(StoredFrames(waveFrames)) +
+                          " stored frames (of its " + std::to_string(waveFrames) + ")");
+        }
+        verdict += ", identical to " + againstPath + " sample for sample";
+        if (waveFrames > check.frames) {
+            const uint64_t dropped = waveFrames - check.frames;
+            verdict += " (its last " + std::to_string(dropped) +
+                       (dropped == 1 ? " frame is" : " frames are") +
+                       " dropped, as a recording drops them)";
+        }
+    }
+    std::printf("%s: ok: %s\n", path.c_str(), verdict.c_str());
+    return kExitOk;
+}
+
+}  // namespace sonocap

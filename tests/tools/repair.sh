@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# sonocap-cx repair, grouped by what happened to the file: cut inside its last record or frame
+# (every offset), garbage appended, a header never finished, a file that is fine, and files that
+# are not recordings. A repair keeps every valid record, verifies, and keeps what it changed or
+# cut in the backups, from which the original comes back byte for byte.
+set -uo pipefail
+cx=$1
+corpus=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# unfinish FILE: give a recording the provisional header the recorder starts with.
+unfinish() {
+  case "$1" in
+    *.cx) printf '\0\0\0\0\0\0\0\0' | dd of="$1" bs=1 seek=4 conv=notrunc status=none ;;
+    *.wav) printf '\x24\0\0\0' | dd of="$1" bs=1 seek=4 conv=notrunc status=none
+           printf '\0\0\0\0' | dd of="$1" bs=1 seek=40 conv=notrunc status=none ;;
+  esac
+}
+
+# repaired NAME FILE FRAMES FRAGMENT: repair succeeds with FRAGMENT in its report, the result
+# verifies and holds FRAMES frames, and the backups restore the file it was given.
+repaired() {
+  local name=$1 file=$2 frames=$3 fragment=$4 check_restore=${5:-yes}
+  cp "$file" "$work/before"
+  if ! "$cx" repair "$file" >"$work/out" 2>&1; then
+    fail "$name: repair failed: $(cat "$work/out")"; return
+  fi
+  grep -qF -- "$fragment" "$work/out" || fail "$name: no '$fragment' in: $(cat "$work/out")"
+  "$cx" verify "$file" >"$work/verify" 2>&1 || fail "$name: does not verify: $(cat "$work/verify")"
+  grep -q " $frames frames" "$work/verify" || fail "$name: not $frames frames: $(cat "$work/verify")"
+  if [ "$check_restore" = yes ]; then
+    cp "$file" "$work/restored"
+    dd if="$file.header-backup" of="$work/restored" conv=notrunc status=none
+    [ -e "$file.tail-backup" ] && cat "$file.tail-backup" >>"$work/restored"
+    cmp -s "$work/before" "$work/restored" || fail "$name: the backups do not restore the original"
+  fi
+  rm -f "$file.header-backup" "$file.tail-backup"
+}
+
+# untouched NAME FILE STATUS FRAGMENT [options]: repair leaves the file and makes no backup.
+untouched() {
+  local name=$1 file=$2 status=$3 fragment=$4
+  shift 4
+  cp "$file" "$work/before"
+  "$cx" repair "$@" "$file" >"$work/out" 2>&1
+  local got=$?
+  [ "$got" -eq "$status" ] || fail "$name: status $got, want $status: $(cat "$work/out")"
+  grep -qF -- "$fragment" "$work/out" || fail "$name: no '$fragment' in: $(cat "$work/out")"
+  cmp -s "$work/before" "$file" || fail "$name: the file was changed"
+  [ -e "$file.header-backup" ] && fail "$name: a backup was made"
+  [ -e "$file.tail-backup" ] && fail "$name: a tail backup was made"
+}
+
+# One buffer of music and one of silence: the last record is small enough to cut everywhere.
+sox "$corpus/d3_tracker_music.wav" "$work/source.wav" trim 0 16384s pad 0 16384s
+"$cx" encode "$work/source.wav" "$work/good.cx"
+sox "$work/source.wav" "$work/good.wav"   # canonical 44-byte header
+size=$(stat -c %s "$work/good.cx")
+last_record=$((size - 520))   # a record of silence: W = 129, 4 + 4 * 129 bytes
+frames_before_last=$((32768 - 2048))
+
+echo "group: cut at every offset inside the last record of an unfinished .cx"
+cp "$work/good.cx" "$work/unfinished-whole.cx"
+unfinish "$work/unfinished-whole.cx"
+for cut in $(seq "$last_record" $((size - 1))); do
+  head -c "$cut" "$work/unfinished-whole.cx" >"$work/cut.cx"
+  if [ $(((cut - last_record) % 64)) -eq 1 ]; then
+    # The full check, restoring from the backups included, at a sample of the offsets.
+    repaired "cut .cx at $cut" "$work/cut.cx" "$frames_before_last" "torn last record"
+    continue
+  fi
+  # Elsewhere the same check without restoring, in as few processes as it takes.
+  report=$("$cx" repair "$work/cut.cx" 2>&1) || fail "cut .cx at $cut: repair failed: $report"
+  if [ "$cut" -eq "$last_record" ]; then want="never finished"; else want="torn last record"; fi
+  [[ $report == *"$want"* ]] || fail "cut .cx at $cut: no '$want' in: $report"
+  verdict=$("$cx" verify "$work/cut.cx" 2>&1) || fail "cut .cx at $cut: does not verify: $verdict"
+  [[ $verdict == *" $frames_before_last frames"* ]] || fail "cut .cx at $cut: $verdict"
+  rm -f "$work/cut.cx.header-backup" "$work/cut.cx.tail-backup"
+done
+
+echo "group: cut at every offset inside the last frame of an unfinished WAV"
+wsize=$(stat -c %s "$work/good.wav")
+for extra in 0 1 2 3; do
+  head -c $((wsize - 4 + extra)) "$work/good.wav" >"$work/cut.wav"
+  unfinish "$work/cut.wav"
+  if [ "$extra" -eq 0 ]; then fragment="never finished"; else fragment="$extra bytes from byte $((wsize - 4)): a torn last frame"; fi
+  repaired "cut WAV +$extra" "$work/cut.wav" 32767 "$fragment"
+  [ "$(sox --i -s "$work/cut.wav")" -eq 32767 ] || fail "cut WAV +$extra: sox reads a different length"
+done
+
+echo "group: garbage appended"
+head -c 3000 /dev/urandom >"$work/garbage"
+cat "$work/good.cx" "$work/garbage" >"$work/appended.cx"
+repaired "garbage after a finished .cx" "$work/appended.cx" 32768 "cutting 3000 bytes from byte $size: not a record"
+cmp -s "$work/appended.cx" "$work/good.cx" || fail "garbage after a finished .cx: the records changed"
+cat "$work/good.cx" "$work/garbage" >"$work/appended.cx"
+unfinish "$work/appended.cx"
+repaired "garbage after an unfinished .cx" "$work/appended.cx" 32768 "cutting 3000 bytes"
+head -c 8192 /dev/zero >"$work/zeros"
+cat "$work/good.cx" "$work/zeros" >"$work/zeros.cx"
+unfinish "$work/zeros.cx"
+repaired "zeros after an unfinished .cx" "$work/zeros.cx" 32768 "not a record (offset $size: record length 0)"
+cat "$work/good.wav" "$work/garbage" >"$work/appended.wav"
+repaired "garbage after a finished WAV" "$work/appended.wav" 32768 "cutting 3000 bytes from byte $wsize"
+cmp -s "$work/appended.wav" "$work/good.wav" || fail "garbage after a finished WAV: not the original"
+
+echo "group: never finished, nothing cut"
+cp "$work/good.cx" "$work/unfinished.cx"
+unfinish "$work/unfinished.cx"
+repaired "unfinished .cx" "$work/unfinished.cx" 32768 "the recording was never finished"
+cmp -s "$work/unfinished.cx" "$work/good.cx" || fail "unfinished .cx: not the finished file"
+[ -e "$work/unfinished.cx.tail-backup" ] && fail "unfinished .cx: a tail backup of nothing"
+head -c 40 "$work/good.cx" >"$work/empty.cx"
+unfinish "$work/empty.cx"
+repaired "header alone" "$work/empty.cx" 0 "0 valid records"
+
+echo "group: left untouched"
+untouched "finished .cx" "$work/good.cx" 0 "already verifies: nothing to repair, left untouched"
+untouched "finished WAV" "$work/good.wav" 0 "already verifies"
+untouched "not a recording" "$corpus/README.md" 1 "neither a WAV nor a Compaxa recording: left untouched"
+cp "$work/good.cx" "$work/rate.cx"
+printf '\x80\xbb\0\0' | dd of="$work/rate.cx" bs=1 seek=16 conv=notrunc status=none
+unfinish "$work/rate.cx"
+untouched "Compaxa header with a wrong rate" "$work/rate.cx" 1 "offset 16: sample rate 48000, expected 44100: not recognisably a Compaxa recording"
+sox -n -b 16 -r 44100 -c 1 "$work/mono.wav" trim 0 0.1
+unfinish "$work/mono.wav"
+untouched "mono WAV" "$work/mono.wav" 1 "PCM, 1 channel, 44100 Hz, 16 bits is not a recording's format"
+head -c 20 "$work/good.cx" >"$work/stub.cx"
+untouched "shorter than a header" "$work/stub.cx" 1 "not recognisably a Compaxa recording"
+cp "$work/good.cx" "$work/dry.cx"
+unfinish "$work/dry.cx"
+untouched "dry run" "$work/dry.cx" 0 "dry run: nothing written" --dry-run
+echo "an earlier repair's backup" >"$work/dry.cx.header-backup"
+cp "$work/dry.cx.header-backup" "$work/earlier"
+"$cx" repair "$work/dry.cx" >"$work/out" 2>&1 && fail "repair over an existing backup succeeded"
+grep -q "cannot keep the original header: .*File exists; left untouched" "$work/out" || fail "no reason given: $(cat "$work/out")"
+cmp -s "$work/dry.cx.header-backup" "$work/earlier" || fail "the earlier backup was overwritten"
+"$cx" verify "$work/dry.cx" >/dev/null 2>&1 && fail "the file was repaired without a backup"
+
+expect_usage() { "$cx" "$@" >/dev/null 2>&1; [ $? -eq 2 ] || fail "sonocap-cx $* is not a usage error"; }
+expect_usage repair
+expect_usage repair a b
+expect_usage repair --force a
+
+echo "$failures failures"
+[ "$failures" -eq 0 ]

@@ -15,6 +15,8 @@ FakeAllocator::~FakeAllocator() {
 void* FakeAllocator::Allocate(std::size_t bytes) {
     ++allocateCalls;
     if (failAllocations) return nullptr;
+    if (allocationsBeforeFailure == 0) return nullptr;
+    if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
     const std::size_t offset = misalignment % kBoundary;
     // aligned_alloc wants a multiple of the alignment as its size.
     const std::size_t total = (bytes + offset + kBoundary) / kBoundary * kBoundary;

@@ -23,6 +23,8 @@ class FakeAllocator final : public Allocator {
 
     std::size_t misalignment = 0;
     bool failAllocations = false;
+    // Allocations that succeed before every further one fails; negative: no limit.
+    int allocationsBeforeFailure = -1;
     bool failReleases = false;
     int allocateCalls = 0;
     int releaseCalls = 0;

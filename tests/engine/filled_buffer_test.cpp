@@ -1,0 +1,317 @@
+#include "engine/filled_buffer.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/program_environment.h"
+#include "engine/dc_filter.h"
+#include "engine/recording_limits.h"
+#include "platform/fake/counting_file_io.h"
+#include "platform/file_io.h"
+#include "tests/codec/test_signals.h"
+#include "tests/engine/capture_fixture.h"
+#include "tests/engine/recording_files.h"
+
+namespace sonocap {
+namespace {
+
+using test::CaptureFixture;
+using test::NumberedFrames;
+
+using FilledBuffer = CaptureFixture;
+
+std::vector<int16_t> Frames(const std::vector<int16_t>& samples, int64_t first, int64_t count) {
+    return {samples.begin() + 2 * first, samples.begin() + 2 * (first + count)};
+}
+
+test::ReadBack ReadBackRecording(bool compressed, const std::string& path) {
+    return compressed ? test::ReadCompressedRecording(path) : test::ReadWaveRecording(path);
+}
+
+class FilledBufferFormat : public CaptureFixture, public ::testing::WithParamInterface<bool> {
+  protected:
+    bool compressed() const { return GetParam(); }
+    std::string name() const { return compressed() ? "take.cx" : "take.wav"; }
+};
+
+TEST_P(FilledBufferFormat, SixFullBuffersAreStoredWhole) {
+    UseFormat(compressed());
+    const std::vector<int16_t> signal =
+        test::MakeSignal(test::SignalKind::Sine, 6 * kFramesPerBuffer, 3);
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    for (int i = 0; i < kBuffersInRing; ++i) {
+        Capture(Frames(signal, int64_t{i} * kFramesPerBuffer, kFramesPerBuffer));
+        EXPECT_EQ(captureSession.dataBytes, 65536 * int64_t{i + 1});
+        EXPECT_EQ(captureSession.totalFrames, int64_t{kFramesPerBuffer} * (i + 1));
+    }
+    const int64_t bytesWritten = captureSession.bytesWritten;
+    StopRecording();
+    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, signal);
+    if (compressed()) {
+        EXPECT_EQ(file.records, 48);
+        EXPECT_TRUE(std::all_of(file.recordFrames.begin(), file.recordFrames.end(),
+                                [](int32_t m) { return m == 2048; }));
+        EXPECT_EQ(file.fileBytes, 40u + static_cast<uint64_t>(bytesWritten));
+    } else {
+        EXPECT_EQ(bytesWritten, 6 * 65536);
+        const test::ReadBack sox = test::ReadWaveWithSox(PathOf(name()));
+        ASSERT_TRUE(sox.ok) << sox.error;
+        EXPECT_EQ(sox.samples, signal);
+    }
+}
+
+TEST_P(FilledBufferFormat, APauseBufferOfTenFramesIsStoredAsFarAsTheFormatAllows) {
+    UseFormat(compressed());
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    device.Deliver(NumberedFrames(10, 1));
+    device.Stop();
+    Pump();
+    EXPECT_EQ(captureSession.totalFrames, 10);
+    EXPECT_EQ(captureSession.ringIndex, kFramesPerBuffer);
+    StopRecording();
+    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    ASSERT_TRUE(file.ok) << file.error;
+    if (compressed()) {
+        // Eight records of one frame; the last two frames are not stored.
+        EXPECT_EQ(file.records, 8);
+        EXPECT_EQ(file.dataField, 32u);
+        EXPECT_EQ(file.samples, NumberedFrames(8, 1));
+    } else {
+        EXPECT_EQ(file.dataField, 40u);
+        EXPECT_EQ(file.samples, NumberedFrames(10, 1));
+    }
+}
+
+TEST_P(FilledBufferFormat, ABufferUnderFourBytesAddsNoFrames) {
+    UseFormat(compressed());
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    ASSERT_TRUE(device.ReturnHead(3));
+    Pump();
+    EXPECT_EQ(captureSession.totalFrames, 0);
+    EXPECT_EQ(captureSession.dataBytes, 0);
+    EXPECT_EQ(captureSession.ringIndex, kFramesPerBuffer);
+    StopRecording();
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(PathOf(name()));
+    if (compressed()) {
+        // Eight empty records: W = 1, the header word of an empty block, W again.
+        ASSERT_EQ(bytes.size(), 40u + 8 * 8);
+        for (int r = 0; r < 8; ++r) {
+            const std::vector<uint8_t> record(bytes.begin() + 40 + 8 * r,
+                                              bytes.begin() + 48 + 8 * r);
+            EXPECT_EQ(record, (std::vector<uint8_t>{1, 0, 0, 0, 0xEE, 0x03, 1, 0})) << r;
+        }
+    } else {
+        EXPECT_EQ(bytes.size(), 44u);
+    }
+    EXPECT_TRUE(ReadBackRecording(compressed(), PathOf(name())).ok);
+}
+
+TEST_P(FilledBufferFormat, ABufferOf16383FramesLosesOnlyWhatEighthsCannotHold) {
+    UseFormat(compressed());
+    const std::vector<int16_t> signal = NumberedFrames(kFramesPerBuffer - 1, 5);
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    device.Deliver(signal);
+    ASSERT_TRUE(device.ReturnHead((kFramesPerBuffer - 1) * 4));
+    Pump();
+    EXPECT_EQ(captureSession.totalFrames, kFramesPerBuffer - 1);
+    StopRecording();
+    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    ASSERT_TRUE(file.ok) << file.error;
+    if (compressed()) {
+        EXPECT_EQ(file.dataField, 65504u);
+        EXPECT_EQ(file.recordFrames, std::vector<int32_t>(8, 2047));
+        EXPECT_EQ(file.samples, NumberedFrames(8 * 2047, 5));
+    } else {
+        EXPECT_EQ(file.samples, signal);
+    }
+}
+
+TEST_P(FilledBufferFormat, TheFilterRunsAsOneFilterAcrossBuffers) {
+    UseFormat(compressed(), true);
+    const std::vector<int16_t> signal =
+        test::MakeSignal(test::SignalKind::DcOffset, 3 * kFramesPerBuffer, 11);
+    std::vector<int16_t> expected = signal;
+    RemoveDC(expected.data(), 3 * kFramesPerBuffer);
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    Capture(signal);
+    StopRecording();
+    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, expected);
+    EXPECT_NE(file.samples, signal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FilledBufferFormat, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Compaxa" : "Wave"; });
+
+struct OverrunCase {
+    int64_t ahead;
+    int32_t stopRequested;
+};
+
+void PrintTo(const OverrunCase& c, std::ostream* out) {
+    *out << c.ahead << " frames ahead";
+}
+
+class FilledBufferOverrun : public CaptureFixture,
+                            public ::testing::WithParamInterface<OverrunCase> {};
+
+TEST_P(FilledBufferOverrun, ADeviceAWholeRingAheadRequestsTheStop) {
+    meterLagFrames = 3000;  // plays no part in the test
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    Capture(NumberedFrames(kFramesPerBuffer));
+    device.Deliver(NumberedFrames(kFramesPerBuffer));
+    device.SetPosition(captureSession.totalFrames + GetParam().ahead);
+    Pump();
+    EXPECT_EQ(captureSession.stopRequested, GetParam().stopRequested);
+    // The buffer is stored either way.
+    EXPECT_EQ(captureSession.totalFrames, 2 * kFramesPerBuffer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundary, FilledBufferOverrun,
+                         ::testing::Values(OverrunCase{98303, 0}, OverrunCase{98304, 1}));
+
+TEST_F(FilledBuffer, FramesLostWhileNothingIsQueuedShowAsAnOverrun) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    device.Deliver(NumberedFrames(kRingFrames));
+    device.DropFrames(16384);
+    EXPECT_EQ(device.Deliver(NumberedFrames(100)), 0);
+    Pump();
+    EXPECT_EQ(captureSession.stopRequested, 1);
+    EXPECT_EQ(captureSession.totalFrames, kRingFrames);
+}
+
+TEST_F(FilledBuffer, TheRingIndexCyclesThroughTheSixSlots) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    std::vector<int32_t> seen;
+    for (int i = 0; i < 8; ++i) {
+        Capture(NumberedFrames(kFramesPerBuffer));
+        seen.push_back(captureSession.ringIndex);
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{16384, 32768, 49152, 65536, 81920, 0, 16384, 32768}));
+}
+
+TEST_F(FilledBuffer, ABufferIsQueuedAgainAfterProcessing) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    platform::WaveHeader* first = captureSession.headers[0];
+    Capture(NumberedFrames(kFramesPerBuffer));
+    EXPECT_EQ(device.queuedBuffers(), 6u);
+    EXPECT_EQ(device.addedHeaders.back(), first);
+}
+
+// A file-size limit makes the kernel store writes short, as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+
+  private:
+    rlimit previous_{};
+    sighandler_t previousHandler_;
+};
+
+TEST_P(FilledBufferFormat, AShortWriteStopsStoringAndTheHeaderStillMatchesTheFile) {
+    UseFormat(compressed());
+    platform::InstallFileIo(nullptr);  // the real file system
+    const std::vector<int16_t> signal =
+        test::MakeSignal(test::SignalKind::FullScaleNoise, 4 * kFramesPerBuffer, 5);
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    {
+        const FileSizeLimit limit(44 + 65536 + 30000);
+        Capture(Frames(signal, 0, kFramesPerBuffer));
+        EXPECT_EQ(captureSession.failed, 0);
+        Capture(Frames(signal, kFramesPerBuffer, kFramesPerBuffer));
+        EXPECT_EQ(captureSession.failed, 1);
+        const int64_t stored = captureSession.bytesWritten;
+        // Later buffers are neither stored nor queued again.
+        Capture(Frames(signal, 2 * kFramesPerBuffer, kFramesPerBuffer));
+        EXPECT_EQ(captureSession.bytesWritten, stored);
+        EXPECT_EQ(device.queuedBuffers(), 5u);
+        EXPECT_EQ(captureSession.totalFrames, 2 * kFramesPerBuffer);
+    }
+    StopRecording();
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(PathOf(name()));
+    if (compressed()) {
+        const test::ReadBack file = test::ReadCompressedRecording(PathOf(name()));
+        EXPECT_EQ(file.sizeField, bytes.size());
+    } else {
+        const test::ReadBack file = test::ReadWaveRecording(PathOf(name()));
+        ASSERT_TRUE(file.ok) << file.error;
+        EXPECT_GT(file.samples.size(), 2u * kFramesPerBuffer);
+        EXPECT_TRUE(std::equal(file.samples.begin(), file.samples.end(), signal.begin()));
+        const test::ReadBack sox = test::ReadWaveWithSox(PathOf(name()));
+        ASSERT_TRUE(sox.ok) << sox.error;
+        EXPECT_EQ(sox.samples, file.samples);
+    }
+}
+
+TEST_F(FilledBuffer, AWaveRecordingStopsBeforeItsHeaderWouldOverflow) {
+    platform::CountingFileIo bigFiles;
+    platform::InstallFileIo(&bigFiles);
+    ASSERT_EQ(StartInto("long.wav"), kRecordingStarted);
+    const std::vector<int16_t> buffer = NumberedFrames(kFramesPerBuffer);
+    int64_t buffers = 0;
+    while (captureSession.stopRequested == 0 && buffers < 70000) {
+        Capture(buffer);
+        ++buffers;
+    }
+    // 65 535 buffers are 4 294 901 760 bytes; one more would pass 0xFFFFFFFF - 36.
+    EXPECT_EQ(buffers, 65535);
+    EXPECT_EQ(captureSession.bytesWritten, 65535 * int64_t{65536});
+    // A buffer that comes back before the stop is not stored.
+    Capture(buffer);
+    EXPECT_EQ(captureSession.bytesWritten, 65535 * int64_t{65536});
+    StopRecording();
+    const std::vector<uint8_t>& head = bigFiles.HeadOf(PathOf("long.wav"));
+    ASSERT_GE(head.size(), 44u);
+    const auto le32 = [&](int at) {
+        return head[at] | head[at + 1] << 8 | head[at + 2] << 16 |
+               static_cast<uint32_t>(head[at + 3]) << 24;
+    };
+    const int64_t length = bigFiles.LengthOf(PathOf("long.wav"));
+    EXPECT_EQ(le32(4), length - 8);
+    EXPECT_EQ(le32(40), length - 44);
+    EXPECT_EQ(PoolCount(), 0);
+}
+
+TEST_F(FilledBuffer, ACompressedRecordingStopsBeforeItsUncompressedSizeWouldOverflow) {
+    UseFormat(true);
+    ASSERT_EQ(StartInto("long.cx"), kRecordingStarted);
+    // The counters stand as after 65 533 buffers of silence.
+    captureSession.dataBytes = 65533 * int64_t{65536};
+    captureSession.bytesWritten = 65533 * int64_t{4160};
+    Capture(NumberedFrames(kFramesPerBuffer));
+    EXPECT_EQ(captureSession.stopRequested, 0);
+    Capture(NumberedFrames(kFramesPerBuffer));
+    EXPECT_EQ(captureSession.dataBytes, 65536 * int64_t{65536} - 65536);
+    EXPECT_EQ(captureSession.stopRequested, 1);
+    const int64_t bytesWritten = captureSession.bytesWritten;
+    Capture(NumberedFrames(kFramesPerBuffer));
+    EXPECT_EQ(captureSession.bytesWritten, bytesWritten);
+    EXPECT_LE(captureSession.dataBytes, kLargestSizeField);
+}
+
+TEST(RecordingLimits, ACompressedFileStopsWhenItsFileSizeWouldOverflow) {
+    EXPECT_TRUE(NextBufferFits(true, kMaxRecordBytes - kMaxCompressedBufferBytes, 0));
+    EXPECT_FALSE(NextBufferFits(true, kMaxRecordBytes - kMaxCompressedBufferBytes + 1, 0));
+    EXPECT_EQ(kMaxCompressedBufferBytes, 8 * (4 + 4 * 2177));
+}
+
+}  // namespace
+}  // namespace sonocap

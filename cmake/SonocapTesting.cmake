@@ -1,16 +1,24 @@
-# sonocap_add_gtest(NAME SOURCES src... LIBS lib... [SANITIZE] [ENVIRONMENT var=value])
+# sonocap_add_gtest(NAME SOURCES src... LIBS lib... [SANITIZE] [TSAN] [LABEL label]
+#                   [ENVIRONMENT var=value])
 #
 # A GoogleTest program registered with CTest. In the normal tree its tests carry
-# the label "unit". In the sanitizer tree (SONOCAP_SANITIZE) only programs marked
-# SANITIZE are built, their tests labelled "sanitize", and the target
-# sonocap_sanitize_tests builds exactly those.
+# the label "unit", or LABEL when given. In the sanitizer tree (SONOCAP_SANITIZE) only
+# programs marked SANITIZE are built, their tests labelled "sanitize", and the target
+# sonocap_sanitize_tests builds exactly those. In the ThreadSanitizer tree (SONOCAP_TSAN)
+# the same holds for programs marked TSAN, the label "tsan" and sonocap_tsan_tests.
 if(NOT TARGET sonocap_sanitize_tests)
   add_custom_target(sonocap_sanitize_tests)
 endif()
+if(NOT TARGET sonocap_tsan_tests)
+  add_custom_target(sonocap_tsan_tests)
+endif()
 
 function(sonocap_add_gtest name)
-  cmake_parse_arguments(T "SANITIZE" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "SANITIZE;TSAN" "LABEL" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   if(SONOCAP_SANITIZE AND NOT T_SANITIZE)
+    return()
+  endif()
+  if(SONOCAP_TSAN AND NOT T_TSAN)
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
@@ -18,6 +26,11 @@ function(sonocap_add_gtest name)
   if(SONOCAP_SANITIZE)
     set(label sanitize)
     add_dependencies(sonocap_sanitize_tests ${name})
+  elseif(SONOCAP_TSAN)
+    set(label tsan)
+    add_dependencies(sonocap_tsan_tests ${name})
+  elseif(T_LABEL)
+    set(label ${T_LABEL})
   else()
     set(label unit)
   endif()

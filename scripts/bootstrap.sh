@@ -11,6 +11,7 @@ packages=(
   libasound2-plugins pulseaudio                   # ALSA's PulseAudio plugin, the test audio server
   xvfb xauth                                      # a display for the window tests
   sox flac wavpack                                # judges and speed peers in tests and benchmarks
+  clang libclang-rt-14-dev                        # the fuzz tree: libFuzzer, ASan, UBSan runtimes
 )
 
 missing=()

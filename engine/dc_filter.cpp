@@ -17,7 +17,7 @@ namespace {
 inline int16_t FilterSample(int16_t x, double& state) {
     const long double p = static_cast<long double>(x) * kDcFilterGain;
     const long double y = p + state;
-    long double rounded = std::nearbyintl(y);
+    long double rounded = std::rintl(y);
     if (rounded > 32767.0L) rounded = 32767.0L;
     if (rounded < -32768.0L) rounded = -32768.0L;
     // The state is carried from frame to frame as a double.
@@ -29,7 +29,10 @@ inline int16_t FilterSample(int16_t x, double& state) {
 
 void RemoveDC(int16_t* frames, int32_t count) {
     if (count <= 0) return;
-    const int callerRounding = std::fegetround();
+    // rintl rounds in the current mode like nearbyintl but without saving the environment at
+    // every call; the caller's whole environment (mode and flags) is put back at the end.
+    std::fenv_t callerEnvironment;
+    std::fegetenv(&callerEnvironment);
     std::fesetround(FE_TONEAREST);
     double left = captureSession.dcStateLeft;
     double right = captureSession.dcStateRight;
@@ -39,7 +42,7 @@ void RemoveDC(int16_t* frames, int32_t count) {
     }
     captureSession.dcStateLeft = left;
     captureSession.dcStateRight = right;
-    std::fesetround(callerRounding);
+    std::fesetenv(&callerEnvironment);
 }
 
 }  // namespace sonocap

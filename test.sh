@@ -20,7 +20,17 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DSONOCAP_SANITIZE=ON -DSONOCAP_FUZZ=ON >/dev/null
 cmake --build build-fuzz --target sonocap_fuzz_targets
 
+# The ThreadSanitizer tree builds only the programs whose tests carry the label "tsan".
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONOCAP_TSAN=ON \
+  -DSONOCAP_BENCH=OFF >/dev/null
+cmake --build build-tsan --target sonocap_tsan_tests
+
+# The audio tests record from a private PulseAudio server, stopped however the run ends.
+eval "$(scripts/audio-test-server.sh start)"
+trap 'scripts/audio-test-server.sh stop "$SONOCAP_AUDIO_TEST_DIR"' EXIT
+
 status=0
+ctest --test-dir build-tsan -L tsan --output-on-failure || status=1
 ctest --test-dir build-sanitize -L sanitize --output-on-failure -j2 || status=1
 ctest --test-dir build-fuzz -L fuzz --output-on-failure || status=1
 ctest --test-dir build --output-on-failure -j2 || status=1

@@ -1,4 +1,4 @@
-# sonocap_add_gtest(NAME SOURCES src... LIBS lib... [SANITIZE] [TSAN] [LABEL label]
+# sonocap_add_gtest(NAME SOURCES src... LIBS lib... [SANITIZE] [TSAN] [SERIAL] [LABEL label]
 #                   [ENVIRONMENT var=value])
 #
 # A GoogleTest program registered with CTest. In the normal tree its tests carry
@@ -6,6 +6,7 @@
 # programs marked SANITIZE are built, their tests labelled "sanitize", and the target
 # sonocap_sanitize_tests builds exactly those. In the ThreadSanitizer tree (SONOCAP_TSAN)
 # the same holds for programs marked TSAN, the label "tsan" and sonocap_tsan_tests.
+# SERIAL tests never run beside another test (they share an outside resource).
 if(NOT TARGET sonocap_sanitize_tests)
   add_custom_target(sonocap_sanitize_tests)
 endif()
@@ -14,7 +15,7 @@ if(NOT TARGET sonocap_tsan_tests)
 endif()
 
 function(sonocap_add_gtest name)
-  cmake_parse_arguments(T "SANITIZE;TSAN" "LABEL" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "SANITIZE;TSAN;SERIAL" "LABEL" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   if(SONOCAP_SANITIZE AND NOT T_SANITIZE)
     return()
   endif()
@@ -46,6 +47,9 @@ function(sonocap_add_gtest name)
   set(properties LABELS ${label})
   if(envCount EQUAL 1)
     list(APPEND properties ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  if(T_SERIAL)
+    list(APPEND properties RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     TEST_PREFIX "${name}."

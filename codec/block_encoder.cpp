@@ -1,7 +1,6 @@
 #include "codec/block_encoder.h"
 
 #include <bit>
-#include <cstdlib>
 
 #include "codec/packet_format.h"
 
@@ -19,16 +18,6 @@ struct ChannelHistograms {
     uint32_t order2[2][kClassSlots];
     uint32_t order3[2][kClassSlots];
 };
-
-// bit_width(|r|) without a branch for zero: the highest set bit of 2|r| + 1.
-inline unsigned MagnitudeClass(int16_t r) {
-    const auto magnitude = static_cast<uint32_t>(std::abs(int32_t{r}));
-    return 31u - static_cast<unsigned>(std::countl_zero(2 * magnitude + 1));
-}
-
-inline int16_t Wrap(int32_t v) {
-    return static_cast<int16_t>(static_cast<uint16_t>(v));
-}
 
 struct Choice {
     float bestCost = 1.0f;  // held in single precision: it decides ties for block sizes that are
@@ -64,14 +53,18 @@ struct BitPacker {
     uint64_t pending = 0;
     unsigned pendingBits = 0;
 
+    uint32_t spill = 0;  // where a word that is not yet full goes, so that no branch is needed
+
     void Put(uint32_t code, unsigned length) {
         pending |= static_cast<uint64_t>(code) << pendingBits;
         pendingBits += length;
-        if (pendingBits >= 32) {
-            *word++ = static_cast<uint32_t>(pending);
-            pending >>= 32;
-            pendingBits -= 32;
-        }
+        // Whether a word is full follows the signal closely enough to defeat branch prediction.
+        const unsigned full = pendingBits >> 5;
+        uint32_t* target = full ? word : &spill;
+        *target = static_cast<uint32_t>(pending);
+        word += full;
+        pending >>= 32 * full;
+        pendingBits -= 32 * full;
     }
 
     void Flush() {
@@ -79,17 +72,68 @@ struct BitPacker {
     }
 };
 
-void CodeChannel(const int16_t* residuals, int32_t frameCount, int codeLength, BitPacker& packer) {
-    const unsigned k = static_cast<unsigned>(codeLength);
-    const int32_t threshold = thresholdForCodeLength(static_cast<uint16_t>(codeLength));
-    for (int32_t i = 0; i < frameCount; ++i) {
+// Codes one residual at a time for a channel with code length k.
+struct ChannelCoder {
+    const int16_t* residuals;
+    unsigned k;
+    uint32_t threshold;
+
+    ChannelCoder(const int16_t* r, int codeLength)
+        : residuals(r),
+          k(static_cast<unsigned>(codeLength)),
+          threshold(thresholdForCodeLength(static_cast<uint16_t>(codeLength))) {}
+
+    void Code(int32_t i, BitPacker& packer) const {
         const int32_t r = residuals[i];
-        const bool escape = std::abs(r) >= threshold;
+        // |r| < t exactly when r + t - 1 lies in 0 .. 2t - 2.
+        const bool normal = static_cast<uint32_t>(r) + threshold - 1 < 2 * threshold - 1;
         // An escape is k zero bits followed by the residual's 16-bit pattern.
-        const uint32_t code = escape ? static_cast<uint32_t>(static_cast<uint16_t>(r)) << k
-                                     : static_cast<uint32_t>(r + threshold);
-        packer.Put(code, escape ? k + kEscapeBits : k);
+        const uint32_t code = normal ? static_cast<uint32_t>(r) + threshold
+                                     : static_cast<uint32_t>(static_cast<uint16_t>(r)) << k;
+        packer.Put(code, normal ? k : k + kEscapeBits);
     }
+};
+
+// Bits of a channel's codes: k for each normal code, k + 16 for each escape.
+uint32_t ChannelBits(const uint32_t (&classes)[2][kClassSlots], int32_t frameCount, int k) {
+    uint32_t normalCodes = 0;
+    for (int c = 0; c < k; ++c) normalCodes += classes[0][c] + classes[1][c];
+    return static_cast<uint32_t>(k) * static_cast<uint32_t>(frameCount) +
+           kEscapeBits * (static_cast<uint32_t>(frameCount) - normalCodes);
+}
+
+// The difference cascade restarts at every block: the first values pass through unchanged,
+// so e2 = (x0, x1 - x0, x2 - 2x1 + x0, ...) and e3 agrees with e2 below index 3. All in
+// 16-bit arithmetic that wraps.
+void Residuals(const uint16_t* x, int32_t n, int16_t* e2, int16_t* e3) {
+    for (int32_t i = 0; i < n && i < 3; ++i) {
+        const uint16_t d1 = i >= 1 ? static_cast<uint16_t>(x[i] - x[i - 1]) : x[i];
+        const uint16_t d1prev = i >= 2 ? static_cast<uint16_t>(x[i - 1] - x[i - 2]) : 0;
+        const uint16_t d2 = static_cast<uint16_t>(i >= 2 ? d1 - d1prev : d1);
+        e2[i] = e3[i] = static_cast<int16_t>(d2);
+    }
+    for (int32_t i = 3; i < n; ++i) {
+        e2[i] = static_cast<int16_t>(static_cast<uint16_t>(x[i] - 2 * x[i - 1] + x[i - 2]));
+        e3[i] = static_cast<int16_t>(
+            static_cast<uint16_t>(x[i] - 3 * x[i - 1] + 3 * x[i - 2] - x[i - 3]));
+    }
+}
+
+void Classify(const int16_t* r, int32_t n, uint32_t (&classes)[2][kClassSlots]) {
+    // The class is the exponent of 2|r| + 1 as a float (exact below 2^24): a form that the
+    // compiler turns into vector code, leaving only the counting to scalar code.
+    uint8_t cls[kMaxBlockFrames];
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t a = r[i] < 0 ? -int32_t{r[i]} : int32_t{r[i]};
+        const float f = static_cast<float>(2 * a + 1);
+        cls[i] = static_cast<uint8_t>((std::bit_cast<uint32_t>(f) >> 23) - 127);
+    }
+    int32_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        ++classes[0][cls[i]];
+        ++classes[1][cls[i + 1]];
+    }
+    if (i < n) ++classes[0][cls[i]];
 }
 
 }  // namespace
@@ -100,39 +144,23 @@ uint16_t thresholdForCodeLength(uint16_t codeLength) {
 }
 
 uint16_t BlockEncoder::encodeBlock(const int16_t* frames, uint32_t* out, int16_t frameCount) {
-    // Order-2 residuals of each channel, and the order-3 residuals beside them.
+    const int32_t n = frameCount;
+    // Samples of each channel, then the order-2 and order-3 residuals of each.
+    uint16_t xl[kMaxBlockFrames], xr[kMaxBlockFrames];
     int16_t left2[kMaxBlockFrames], right2[kMaxBlockFrames];
     int16_t left3[kMaxBlockFrames], right3[kMaxBlockFrames];
-    ChannelHistograms left{}, right{};
+    for (int32_t i = 0; i < n; ++i) {
+        xl[i] = static_cast<uint16_t>(frames[2 * i]);
+        xr[i] = static_cast<uint16_t>(frames[2 * i + 1]);
+    }
+    Residuals(xl, n, left2, left3);
+    Residuals(xr, n, right2, right3);
 
-    const int32_t n = frameCount;
-    // The difference cascade restarts at every block: the first values pass through unchanged,
-    // so e2 = (x0, x1 - x0, x2 - 2x1 + x0, ...) and e3 agrees with e2 below index 3.
-    const auto classify = [&](int32_t i, int16_t l2, int16_t r2, int16_t l3, int16_t r3) {
-        left2[i] = l2, right2[i] = r2, left3[i] = l3, right3[i] = r3;
-        const unsigned parity = static_cast<unsigned>(i) & 1;
-        ++left.order2[parity][MagnitudeClass(l2)];
-        ++right.order2[parity][MagnitudeClass(r2)];
-        ++left.order3[parity][MagnitudeClass(l3)];
-        ++right.order3[parity][MagnitudeClass(r3)];
-    };
-    int32_t xl = 0, xr = 0;  // previous sample
-    int32_t dl = 0, dr = 0;  // previous first difference
-    int32_t el = 0, er = 0;  // previous second difference
-    for (int32_t i = 0; i < n && i < 3; ++i) {
-        const int32_t sl = frames[2 * i], sr = frames[2 * i + 1];
-        const int16_t d1l = Wrap(i >= 1 ? sl - xl : sl), d1r = Wrap(i >= 1 ? sr - xr : sr);
-        const int16_t d2l = Wrap(i >= 2 ? d1l - dl : d1l), d2r = Wrap(i >= 2 ? d1r - dr : d1r);
-        classify(i, d2l, d2r, d2l, d2r);
-        xl = sl, xr = sr, dl = d1l, dr = d1r, el = d2l, er = d2r;
-    }
-    for (int32_t i = 3; i < n; ++i) {
-        const int32_t sl = frames[2 * i], sr = frames[2 * i + 1];
-        const int16_t d1l = Wrap(sl - xl), d1r = Wrap(sr - xr);
-        const int16_t d2l = Wrap(d1l - dl), d2r = Wrap(d1r - dr);
-        classify(i, d2l, d2r, Wrap(d2l - el), Wrap(d2r - er));
-        xl = sl, xr = sr, dl = d1l, dr = d1r, el = d2l, er = d2r;
-    }
+    ChannelHistograms left{}, right{};
+    Classify(left2, n, left.order2);
+    Classify(right2, n, right.order2);
+    Classify(left3, n, left.order3);
+    Classify(right3, n, right.order3);
 
     // Order 3 continues from the order-2 choice, so it wins only where it is cheaper.
     Choice leftChoice, rightChoice;
@@ -141,14 +169,26 @@ uint16_t BlockEncoder::encodeBlock(const int16_t* frames, uint32_t* out, int16_t
     OfferCodeLengths(left.order3, n, 3, leftChoice);
     OfferCodeLengths(right.order3, n, 3, rightChoice);
 
-    BitPacker packer{out + 1};
-    CodeChannel(leftChoice.order == 3 ? left3 : left2, n, leftChoice.codeLength, packer);
-    CodeChannel(rightChoice.order == 3 ? right3 : right2, n, rightChoice.codeLength, packer);
-    packer.Flush();
+    // The right codes start where the left ones end, which the histograms tell in advance, so
+    // the two channels are packed side by side; they meet in one shared word.
+    const ChannelCoder leftCoder(leftChoice.order == 3 ? left3 : left2, leftChoice.codeLength);
+    const ChannelCoder rightCoder(rightChoice.order == 3 ? right3 : right2, rightChoice.codeLength);
+    const uint32_t leftBits =
+        ChannelBits(leftChoice.order == 3 ? left.order3 : left.order2, n, leftChoice.codeLength);
+    uint32_t* const shared = out + 1 + leftBits / 32;
+    if (leftBits % 32 != 0) *shared = 0;  // else it may lie beyond the packet
+    BitPacker leftPacker{out + 1};
+    BitPacker rightPacker{shared, 0, leftBits % 32};
+    for (int32_t i = 0; i < n; ++i) {
+        leftCoder.Code(i, leftPacker);
+        rightCoder.Code(i, rightPacker);
+    }
+    rightPacker.Flush();
+    if (leftBits % 32 != 0) *shared |= static_cast<uint32_t>(leftPacker.pending);
 
     out[0] = PacketHeaderWord(n, leftChoice.codeLength, rightChoice.codeLength, leftChoice.order,
                               rightChoice.order);
-    return static_cast<uint16_t>(packer.word - out);
+    return static_cast<uint16_t>(rightPacker.word - out);
 }
 
 }  // namespace sonocap

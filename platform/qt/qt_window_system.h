@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <map>
+#include <string>
+
+#include "platform/window_system.h"
+
+namespace sonocap::platform {
+
+// Hidden windows whose posted messages travel through Qt's event queue, so that they are
+// dispatched by whichever event loop runs, nested dialogs included, one at a time on the
+// user-interface thread. Real widgets can be given a handle too, so that the layers can name
+// them as owners.
+class QtWindowSystem final : public QObject, public WindowSystem {
+    Q_OBJECT
+
+  public:
+    bool RegisterWindowClass(const std::string& className, WindowProcedure procedure) override;
+    WindowHandle CreateHiddenWindow(const std::string& className, WindowHandle parent) override;
+    bool DestroyWindow(WindowHandle window) override;
+    intptr_t SendMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                         intptr_t lParam) override;
+    bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                     intptr_t lParam) override;
+    intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
+                           intptr_t lParam) override;
+
+    // A handle that names `widget`; the same handle each time for the same widget.
+    WindowHandle HandleOf(QWidget* widget);
+    // The widget a handle names; nullptr for a hidden window, an unknown handle or a widget
+    // that is gone.
+    QWidget* WidgetOf(WindowHandle window) const;
+    bool IsWindow(WindowHandle window) const { return windows_.count(window) != 0; }
+
+  protected:
+    void customEvent(QEvent* event) override;
+
+  private:
+    std::map<std::string, WindowProcedure> classes_;
+    std::map<WindowHandle, WindowProcedure> windows_;
+    std::map<WindowHandle, QPointer<QWidget>> widgets_;
+    // Handles are never reused, so a message left for a destroyed window finds nobody.
+    WindowHandle nextWindow_ = 1;
+};
+
+}  // namespace sonocap::platform

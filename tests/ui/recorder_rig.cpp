@@ -1,0 +1,82 @@
+#include "tests/ui/recorder_rig.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/db_table.h"
+#include "app/parameter_record.h"
+#include "app/program_environment.h"
+#include "engine/capture_session.h"
+#include "engine/recorder_flags.h"
+#include "platform/disk_space.h"
+#include "platform/message_sink.h"
+#include "platform/save_dialog.h"
+#include "platform/wave_input.h"
+#include "platform/window_system.h"
+#include "ui/recorder_dialog.h"
+
+namespace sonocap::test {
+
+RecorderRig::RecorderRig() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sonocap-ui-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) directory_ = pattern;
+
+    static const bool tableBuilt = (BuildDbTable(), true);
+    (void)tableBuilt;
+    captureSession = CaptureSession{};
+    parameterRecord = ParameterRecord{};
+    SetDefaultParameters(parameterRecord);
+    paused = 0;
+    ownerWindow = platform::kNoWindow;
+    recording = 0;
+    busy = 0;
+    meterLagFrames = 0;
+    disk.freeBytes = uint64_t{1} << 30;
+
+    platform::InstallWindowSystem(&windows);
+    platform::InstallWaveInput(&device);
+    platform::InstallSaveDialog(&saveDialog);
+    platform::InstallMessageSink(&messages);
+    platform::InstallDiskSpace(&disk);
+}
+
+RecorderRig::~RecorderRig() {
+    if (captureSession.device != nullptr) StopRecording();
+    Pump();
+    platform::InstallWindowSystem(nullptr);
+    platform::InstallWaveInput(nullptr);
+    platform::InstallSaveDialog(nullptr);
+    platform::InstallMessageSink(nullptr);
+    platform::InstallDiskSpace(nullptr);
+    std::error_code ignored;
+    if (!directory_.empty()) std::filesystem::remove_all(directory_, ignored);
+}
+
+void RecorderRig::Deliver(const std::vector<int16_t>& frames) {
+    const int64_t total = static_cast<int64_t>(frames.size() / 2);
+    for (int64_t done = 0; done < total;) {
+        const int64_t n = std::min<int64_t>(kFramesPerBuffer, total - done);
+        device.Deliver(frames.data() + 2 * done, n);
+        done += n;
+        Pump();
+    }
+}
+
+void RecorderRig::Pump() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+std::vector<int16_t> SteadyFrames(int32_t frames, int16_t left, int16_t right) {
+    std::vector<int16_t> samples(2 * static_cast<std::size_t>(frames));
+    for (int32_t i = 0; i < frames; ++i) {
+        samples[2 * i] = left;
+        samples[2 * i + 1] = right;
+    }
+    return samples;
+}
+
+}  // namespace sonocap::test

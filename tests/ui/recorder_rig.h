@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/fake/fake_disk_space.h"
+#include "platform/fake/fake_save_dialog.h"
+#include "platform/fake/recording_message_sink.h"
+#include "platform/fake/simulated_wave_input.h"
+#include "platform/qt/qt_window_system.h"
+
+namespace sonocap::test {
+
+// The recorder window's world for a test: Qt's window system for the notifications, the
+// simulated device, a scripted save dialog, recorded messages and a set free space, with real
+// files in a fresh directory. Every program-wide value starts as at program start, with the
+// dB table built and no metering lag (the simulated device's position is exact).
+class RecorderRig {
+  public:
+    RecorderRig();
+    ~RecorderRig();
+    RecorderRig(const RecorderRig&) = delete;
+    RecorderRig& operator=(const RecorderRig&) = delete;
+
+    std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
+    // The next save dialog chooses `name` in the directory.
+    void ChooseFile(const std::string& name) { saveDialog.answers.push_back(PathOf(name)); }
+    // Delivers interleaved stereo frames one buffer's worth at a time, letting the event
+    // loop process every buffer that came back, as a device in real time would.
+    void Deliver(const std::vector<int16_t>& frames);
+    // Runs the event loop's pending work.
+    static void Pump();
+
+    platform::QtWindowSystem windows;
+    platform::SimulatedWaveInput device;
+    platform::FakeSaveDialog saveDialog;
+    platform::RecordingMessageSink messages;
+    platform::FakeDiskSpace disk;
+
+  private:
+    std::string directory_;
+};
+
+// `frames` stereo frames of a constant level on each channel.
+std::vector<int16_t> SteadyFrames(int32_t frames, int16_t left, int16_t right);
+
+}  // namespace sonocap::test

@@ -1,0 +1,43 @@
+#include "ui/display_texts.h"
+
+#include <cstdio>
+
+#include "app/db_table.h"
+#include "platform/disk_space.h"
+
+namespace sonocap {
+
+std::string MinutesText(int64_t seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld min", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+    return text;
+}
+
+int64_t SecondsLeft(uint64_t freeBytes, int64_t totalFrames, int64_t bytesWritten,
+                    bool compressed) {
+    const auto uncompressed = static_cast<int64_t>(freeBytes / kBytesPerSecond);
+    if (!compressed || bytesWritten == 0) return uncompressed;
+    const int64_t recordedBytes = totalFrames * 4;
+    return static_cast<int64_t>(static_cast<double>(recordedBytes) *
+                                static_cast<double>(uncompressed) /
+                                static_cast<double>(bytesWritten));
+}
+
+std::string PeakText(int32_t peakHold) {
+    if (peakHold <= 0) return "-inf dB";
+    char text[32];
+    std::snprintf(text, sizeof text, "%+5.1fdB", static_cast<double>(dbTable[peakHold]));
+    return text;
+}
+
+float MeterTarget(float db) {
+    if (db < kMeterFloorDb) return 0.0f;
+    return static_cast<float>((db - kMeterFloorDb) * kMeterScalePerDb);
+}
+
+std::optional<uint64_t> FreeDiskBytes(const std::string& directory) {
+    return platform::CurrentDiskSpace().FreeBytes(directory);
+}
+
+}  // namespace sonocap

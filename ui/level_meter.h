@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+
+class QPainter;
+
+// A horizontal bar of narrow segments in three zones (green, yellow, red) that shows a level
+// from 0.0 (empty) to 1.0 (full). The owner writes targetLevel; the bar's own timer moves the
+// shown level toward it, quickly up and slowly down, one step per repaint. Every picture is
+// composed off screen and reaches the window in one copy, so the bar never flickers.
+
+namespace sonocap {
+
+inline constexpr int kMeterTimerMs = 55;
+inline constexpr int kSegmentPitch = 3;  // a segment 2 pixels wide, then a gap of 1
+inline constexpr int kSegmentWidth = 2;
+inline constexpr double kGreenZoneEnd = 0.7;
+inline constexpr double kYellowZoneEnd = 0.9;
+inline constexpr double kRiseFactor = 0.5;
+inline constexpr double kFallFactor = 0.25;
+
+inline constexpr QRgb kLitGreen = qRgb(0, 255, 0);
+inline constexpr QRgb kUnlitGreen = qRgb(0, 60, 0);
+inline constexpr QRgb kLitYellow = qRgb(255, 255, 0);
+inline constexpr QRgb kUnlitYellow = qRgb(60, 60, 0);
+inline constexpr QRgb kLitRed = qRgb(255, 0, 0);
+inline constexpr QRgb kUnlitRed = qRgb(60, 0, 0);
+inline constexpr QRgb kMeterBackground = qRgb(0, 0, 0);
+
+// `value` lowered to a multiple of the segment pitch: the first segment that a limit excludes.
+int32_t SegmentLimit(double value);
+
+class LevelMeter final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit LevelMeter(QWidget* parent = nullptr);
+
+    // Takes the size the bar has now (it never changes afterwards), creates the black
+    // surface and starts the timer. The bar starts full and falls.
+    void Initialize();
+
+    // One smoothing step, the whole picture in the surface, one copy to `painter`.
+    void Draw(QPainter& painter);
+
+    // The picture as the last Draw left it.
+    const QImage& surface() const { return memorySurface; }
+
+    QRect clientRect;
+    float targetLevel = 0.0f;  // written by the owner at any time
+    int meterTimer = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t originX = 0;
+    int32_t originY = 0;
+    float shownLevel = 0.0f;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+  private:
+    void FillSegment(int32_t x, QRgb colour);
+
+    QImage memorySurface;
+};
+
+}  // namespace sonocap

@@ -1,0 +1,424 @@
+#include "ui/recorder_dialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QTimerEvent>
+#include <QToolTip>
+
+#include "app/db_table.h"
+#include "app/parameter_record.h"
+#include "engine/capture_session.h"
+#include "engine/peak_meter.h"
+#include "engine/recorder_flags.h"
+#include "platform/qt/qt_window_system.h"
+#include "platform/wave_input.h"
+#include "ui/about_dialog.h"
+#include "ui/button_images.h"
+#include "ui/dialog_units.h"
+#include "ui/display_texts.h"
+#include "ui/help_viewer.h"
+#include "ui/image_button.h"
+#include "ui/lettering_label.h"
+#include "ui/level_meter.h"
+#include "ui/program_icon.h"
+
+namespace sonocap {
+
+int32_t recording = 0;
+int32_t busy = 0;
+
+namespace {
+
+const QColor kRedLettering(200, 0, 0);
+const QColor kGreenLettering(0, 128, 0);
+const QColor kWhiteLettering(255, 255, 255);
+
+QFont DialogFont(int pixels) {
+    QFont font;
+    // Narrow faces come closest to the small dialog font the layout was drawn for.
+    font.setFamilies({"DejaVu Sans Condensed", "Liberation Sans Narrow", "Sans Serif"});
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QLineEdit* ReadOnlyField(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
+                         bool framed) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::number(id));
+    field->setReadOnly(true);
+    field->setAlignment(alignment | Qt::AlignVCenter);
+    field->setFrame(framed);
+    field->setGeometry(at);
+    field->setContextMenuPolicy(Qt::NoContextMenu);
+    return field;
+}
+
+LetteringLabel* Label(QWidget* parent, std::vector<LetteringPart> parts, const QRect& at,
+                      Qt::Alignment alignment = Qt::AlignLeft) {
+    auto* label = new LetteringLabel(std::move(parts), alignment, parent);
+    label->setGeometry(at);
+    label->setFont(DialogFont(10));
+    return label;
+}
+
+QFrame* Line(QWidget* parent, const QRect& at) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(at);
+    return line;
+}
+
+}  // namespace
+
+RecorderDialog::RecorderDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
+    // The window icon is what window managers show for a minimised window and while it is
+    // dragged, so there is nothing to paint for those.
+    setWindowIcon(ProgramIcon());
+    setWindowTitle(kRecorderTitle);
+    setFont(DialogFont(11));
+    setFixedSize(DialogX(178), DialogY(69));
+    BuildControls();
+    BuildSystemMenu();
+    Initialize();
+}
+
+RecorderDialog::~RecorderDialog() {
+    // However the window went, its recording goes with it.
+    if (recording != 0) {
+        recording = 0;
+        StopRecording();
+    }
+}
+
+void RecorderDialog::BuildControls() {
+    // In tab order.
+    CompressionCheck = new QCheckBox(this);
+    CompressionCheck->setObjectName(QString::number(kCompressionCheckId));
+    CompressionCheck->setGeometry(DialogRect(9, 56, 8, 8).adjusted(-2, -2, 2, 2));
+    CompressionCheck->setToolTip("Compaxa: lossless compression (.cx files)");
+    CompressionCheck->setAccessibleName("Compaxa");
+
+    DcFilterCheck = new QCheckBox(this);
+    DcFilterCheck->setObjectName(QString::number(kDcFilterCheckId));
+    DcFilterCheck->setGeometry(DialogRect(62, 56, 8, 8).adjusted(-2, -2, 2, 2));
+    DcFilterCheck->setToolTip("DC filter: removes a constant offset from the input");
+    DcFilterCheck->setAccessibleName("DC - Filter");
+
+    PauseButton = new ImageButton(this);
+    PauseButton->setObjectName(QString::number(kPauseButtonId));
+    PauseButton->setGeometry(DialogRect(14, 7, 16, 13));
+    PauseButton->setToolTip("Pause");
+    PauseButton->setAccessibleName("Pause");
+
+    RecordButton = new ImageButton(this);
+    RecordButton->setObjectName(QString::number(kRecordButtonId));
+    RecordButton->setGeometry(DialogRect(42, 7, 16, 13));
+    RecordButton->setAccessibleName("Start");
+
+    Label(this, {{kRecordedText, kRedLettering}}, DialogRect(75, 20, 36, 8), Qt::AlignHCenter);
+    Label(this, {{kRemainingText, kGreenLettering}}, DialogRect(127, 20, 36, 8), Qt::AlignHCenter);
+    Line(this, DialogRect(1, 28, 175, 3));
+    Line(this, DialogRect(2, 50, 175, 3));
+
+    RecordedField =
+        ReadOnlyField(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
+    RemainingField =
+        ReadOnlyField(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
+    for (QLineEdit* field : {RecordedField, RemainingField}) {
+        // No tab stop, but the buttons park the focus here.
+        field->setFocusPolicy(Qt::ClickFocus);
+        field->setFont(DialogFont(10));
+        field->setTextMargins(0, 0, 0, 0);
+    }
+
+    auto* address = Label(this, {{kMakerWebAddress, QColor(0, 0, 160)}}, DialogRect(109, 56, 64, 9),
+                          Qt::AlignRight);
+    address->setObjectName("MakerWebAddress");
+
+    auto* border = new QFrame(this);
+    border->setFrameShape(QFrame::Box);
+    border->setFrameShadow(QFrame::Plain);
+    border->setStyleSheet("color: #a0a0a0");
+    border->setGeometry(DialogRect(-1, -1, 180, 71));
+    border->lower();
+
+    Label(this, {{"Comp", kWhiteLettering, true}, {"axa", kRedLettering}},
+          DialogRect(20, 55, 33, 9));
+    Label(this, {{"DC - Filter", Qt::black}}, DialogRect(73, 56, 34, 9));
+
+    LeftMeter = new LevelMeter(this);
+    LeftMeter->setObjectName(QString::number(kLeftMeterId));
+    LeftMeter->setGeometry(DialogRect(21, 34, 125, 6));
+    RightMeter = new LevelMeter(this);
+    RightMeter->setObjectName(QString::number(kRightMeterId));
+    RightMeter->setGeometry(DialogRect(21, 42, 125, 6));
+
+    LeftPeakField =
+        ReadOnlyField(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
+    RightPeakField =
+        ReadOnlyField(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
+    for (QLineEdit* field : {LeftPeakField, RightPeakField}) {
+        field->setFont(DialogFont(10));
+        field->setTextMargins(0, 0, 0, 0);
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        field->setPalette(palette);
+        field->setFocusPolicy(Qt::TabFocus);
+    }
+
+    Label(this, {{"left", kRedLettering}}, DialogRect(5, 32, 14, 9));
+    Label(this, {{"right", kGreenLettering}}, DialogRect(4, 40, 16, 9));
+
+    setTabOrder(CompressionCheck, DcFilterCheck);
+    setTabOrder(DcFilterCheck, PauseButton);
+    setTabOrder(PauseButton, RecordButton);
+    setTabOrder(RecordButton, LeftPeakField);
+    setTabOrder(LeftPeakField, RightPeakField);
+
+    connect(RecordButton, &QAbstractButton::clicked, this, &RecorderDialog::ToggleRecording);
+    connect(PauseButton, &QAbstractButton::clicked, this, &RecorderDialog::TogglePause);
+    connect(CompressionCheck, &QAbstractButton::clicked, this,
+            &RecorderDialog::OnCompressionClicked);
+    connect(DcFilterCheck, &QAbstractButton::clicked, this, &RecorderDialog::OnDcFilterClicked);
+}
+
+void RecorderDialog::BuildSystemMenu() {
+    // The window manager owns the real system menu; this one holds the same items.
+    systemMenu_ = new QMenu(this);
+    QAction* minimize = systemMenu_->addAction("Mi&nimize");
+    connect(minimize, &QAction::triggered, this, &QWidget::showMinimized);
+    QAction* close = systemMenu_->addAction("&Close");
+    close->setShortcut(QKeySequence("Alt+F4"));
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    const QString aboutText = kAboutItemText;
+    if (!aboutText.isEmpty()) {
+        systemMenu_->addSeparator();
+        aboutAction_ = systemMenu_->addAction(aboutText);
+        aboutAction_->setShortcut(QKeySequence(kAboutShortcut));
+        aboutAction_->setShortcutContext(Qt::WindowShortcut);
+        connect(aboutAction_, &QAction::triggered, this, &RecorderDialog::ShowAbout);
+        addAction(aboutAction_);
+    }
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &RecorderDialog::ShowHelp);
+}
+
+void RecorderDialog::Initialize() {
+    // The handle the capture session uses as owner of its save dialog.
+    if (auto* windows = dynamic_cast<platform::QtWindowSystem*>(&platform::CurrentWindowSystem())) {
+        ownerWindow = windows->HandleOf(this);
+    }
+    recordImage = sonocap::RecordImage();
+    stopImage = sonocap::StopImage();
+    pauseImage = sonocap::PauseImage();
+    ShowRecordImage(false);
+    PauseButton->setImage(pauseImage);
+    PauseButton->setHeld(paused != 0);
+
+    RecordedField->setText(kRecordedText);
+    RemainingField->setText(kRemainingText);
+    LeftPeakField->setText(kNoPeakYetText);
+    RightPeakField->setText(kNoPeakYetText);
+
+    LeftMeter->Initialize();
+    RightMeter->Initialize();
+
+    CompressionCheck->setChecked(parameterRecord.compression != 0);
+    DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
+
+    displayTimer = startTimer(kDisplayTimerMs);
+    CompressionCheck->setFocus();
+}
+
+void RecorderDialog::ShowRecordImage(bool stop) {
+    RecordButton->setImage(stop ? stopImage : recordImage);
+    RecordButton->setToolTip(stop ? "Stop" : "Record");
+}
+
+void RecorderDialog::ToggleRecording() {
+    if (busy != 0) return;
+    RecordedField->setFocus();
+    busy = 1;
+    if (recording != 0) {
+        recording = 0;
+        StopRecording();
+        ShowRecordImage(false);
+        RecordedField->setText(kRecordedText);
+        RemainingField->setText(kRemainingText);
+    } else {
+        const int32_t result = StartRecording();
+        if (result == kRecordingStarted && closing_) {
+            // The window was closed while the save dialog or the overwrite question was
+            // open: the recording ends before it began, with its file finalised.
+            StopRecording();
+        } else if (result == kRecordingStarted) {
+            recording = 1;
+            ShowRecordImage(true);
+        } else {
+            ShowStartFailure(result);
+        }
+    }
+    busy = 0;
+}
+
+void RecorderDialog::ShowStartFailure(int32_t result) {
+    QString reason;
+    if (result == kDeviceNotOpened) {
+        reason = QString::fromStdString(platform::CurrentWaveInput().OpenFailure());
+        if (reason.isEmpty()) reason = "the device refused to open";
+        reason = "The input device could not be opened: " + reason + ".";
+    } else if (result == kNoMemoryForBuffers) {
+        reason = "There is not enough memory for the capture buffers.";
+    } else {
+        return;
+    }
+    // No box: the reason stays on the button until a recording starts.
+    const QString tip = "Record\n" + reason;
+    RecordButton->setToolTip(tip);
+    if (isVisible()) {
+        QToolTip::showText(RecordButton->mapToGlobal(QPoint(0, RecordButton->height())), tip,
+                           RecordButton);
+    }
+}
+
+void RecorderDialog::TogglePause() {
+    RecordedField->setFocus();
+    if (paused != 0) {
+        paused = 0;
+        PauseButton->setHeld(false);
+        if (recording != 0) captureSession.device->Start();
+    } else {
+        paused = 1;
+        PauseButton->setHeld(true);
+        if (recording != 0) captureSession.device->Stop();
+    }
+}
+
+void RecorderDialog::OnCompressionClicked() {
+    if (recording != 0 || busy != 0) {
+        CompressionCheck->setChecked(parameterRecord.compression != 0);
+        return;
+    }
+    parameterRecord.compression = CompressionCheck->isChecked() ? 1 : 0;
+}
+
+void RecorderDialog::OnDcFilterClicked() {
+    if (recording != 0 || busy != 0) {
+        DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
+        return;
+    }
+    parameterRecord.dcFilter = DcFilterCheck->isChecked() ? 1 : 0;
+}
+
+void RecorderDialog::SetTextIfChanged(QLineEdit* field, const QString& text) {
+    // An unchanged text costs no repaint.
+    if (field->text() != text) field->setText(text);
+}
+
+void RecorderDialog::RefreshDisplay() {
+    if (recording == 0) {
+        SetTextIfChanged(LeftPeakField, "-inf dB");
+        SetTextIfChanged(RightPeakField, "-inf dB");
+        LeftMeter->targetLevel = 0.0f;
+        RightMeter->targetLevel = 0.0f;
+        return;
+    }
+    CaptureSession& s = captureSession;
+    SetTextIfChanged(RecordedField,
+                     QString::fromStdString(MinutesText(s.totalFrames / kFramesPerSecond)));
+
+    const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
+    if (freeBytes) {
+        const int64_t left = SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten,
+                                         parameterRecord.compression != 0);
+        SetTextIfChanged(RemainingField, QString::fromStdString(MinutesText(left)));
+    } else {
+        SetTextIfChanged(RemainingField, kUnknownTimeText);
+    }
+
+    if (paused != 0) {
+        LeftMeter->targetLevel = 0.0f;
+        RightMeter->targetLevel = 0.0f;
+    } else {
+        UpdateMeterPeaks();
+        const float dbLeft = dbTable[s.peakLeft];
+        const float dbRight = dbTable[s.peakRight];
+        if (s.peakLeft > s.peakHoldLeft) s.peakHoldLeft = s.peakLeft;
+        if (s.peakRight > s.peakHoldRight) s.peakHoldRight = s.peakRight;
+        const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
+        const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
+        SetTextIfChanged(LeftPeakField, left);
+        SetTextIfChanged(RightPeakField, right);
+        LeftMeter->targetLevel = MeterTarget(dbLeft);
+        RightMeter->targetLevel = MeterTarget(dbRight);
+    }
+
+    if (s.stopRequested != 0) ToggleRecording();
+}
+
+void RecorderDialog::CloseRecorder() {
+    closing_ = true;
+    if (recording != 0) {
+        recording = 0;
+        StopRecording();
+    }
+    if (displayTimer != 0) {
+        killTimer(displayTimer);
+        displayTimer = 0;
+    }
+    QDialog::done(QDialog::Rejected);
+}
+
+void RecorderDialog::accept() {
+    CloseRecorder();
+}
+
+void RecorderDialog::reject() {
+    CloseRecorder();
+}
+
+void RecorderDialog::ShowAbout() {
+    AboutDialog about(this);
+    about.exec();
+}
+
+void RecorderDialog::ShowHelp() {
+    ShowHelpIndex(this);
+}
+
+void RecorderDialog::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != displayTimer) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    RefreshDisplay();
+}
+
+void RecorderDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter clicks the push button that has the focus and otherwise ends the window.
+        if (auto* button = qobject_cast<ImageButton*>(focusWidget())) {
+            button->click();
+        } else {
+            accept();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void RecorderDialog::contextMenuEvent(QContextMenuEvent* event) {
+    systemMenu_->exec(event->globalPos());
+}
+
+}  // namespace sonocap

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <cstdint>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+
+// The program's one window: record/stop and pause buttons, the two recording switches, the
+// elapsed and remaining times, two level meters with their peak readouts. It turns clicks into
+// calls on the capture session and refreshes the display every 55 ms.
+
+namespace sonocap {
+
+class ImageButton;
+class LevelMeter;
+
+// Recorder flags; only the user-interface thread touches them. The engine's `paused` and
+// `ownerWindow` are the other two.
+extern int32_t recording;  // a recording runs
+extern int32_t busy;       // ToggleRecording runs, possibly inside the save dialog
+
+inline constexpr char kRecorderTitle[] = " Sonocap 2.1";
+// The About item, at the end of the window's context menu and on kAboutShortcut.
+inline constexpr char kAboutItemText[] = "&About  Audiograph";
+inline constexpr char kAboutShortcut[] = "Alt+A";
+inline constexpr int kDisplayTimerMs = 55;
+inline constexpr char kRecordedText[] = "recorded";
+inline constexpr char kRemainingText[] = "remaining";
+inline constexpr char kNoPeakYetText[] = "-inf";
+
+// Control ids, kept as the controls' object names ("1000" is RecordButton).
+inline constexpr int kRecordButtonId = 1000;
+inline constexpr int kPauseButtonId = 1001;
+inline constexpr int kCompressionCheckId = 1002;
+inline constexpr int kRecordedFieldId = 1003;
+inline constexpr int kRemainingFieldId = 1004;
+inline constexpr int kDcFilterCheckId = 1005;
+inline constexpr int kLeftMeterId = 1011;
+inline constexpr int kRightMeterId = 1012;
+inline constexpr int kLeftPeakFieldId = 1028;
+inline constexpr int kRightPeakFieldId = 1029;
+
+class RecorderDialog final : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit RecorderDialog(QWidget* parent = nullptr);
+    ~RecorderDialog() override;
+
+    void ToggleRecording();
+    void TogglePause();
+    void OnCompressionClicked();
+    void OnDcFilterClicked();
+    void RefreshDisplay();
+    // Escape, Enter outside a push button and the close box: stops a running recording,
+    // then ends the window.
+    void CloseRecorder();
+    void ShowAbout();
+    void ShowHelp();
+
+    // The window's context menu: Minimize, Close, a separator and the About item.
+    QMenu* SystemMenu() const { return systemMenu_; }
+    QAction* AboutAction() const { return aboutAction_; }
+    bool isClosing() const { return closing_; }
+
+    ImageButton* RecordButton;
+    ImageButton* PauseButton;
+    QCheckBox* CompressionCheck;
+    QCheckBox* DcFilterCheck;
+    QLineEdit* RecordedField;
+    QLineEdit* RemainingField;
+    QLineEdit* LeftPeakField;
+    QLineEdit* RightPeakField;
+    LevelMeter* LeftMeter;
+    LevelMeter* RightMeter;
+
+    QPixmap recordImage;
+    QPixmap stopImage;
+    QPixmap pauseImage;
+    int displayTimer = 0;
+
+  public slots:
+    void accept() override;
+    void reject() override;
+
+  protected:
+    void timerEvent(QTimerEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void BuildControls();
+    void BuildSystemMenu();
+    void Initialize();
+    void ShowStartFailure(int32_t result);
+    void ShowRecordImage(bool stopImage);
+    static void SetTextIfChanged(QLineEdit* field, const QString& text);
+
+    QMenu* systemMenu_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    // Set by CloseRecorder: a start that completes afterwards is stopped at once.
+    bool closing_ = false;
+};
+
+}  // namespace sonocap

@@ -24,6 +24,7 @@ class RecorderRig {
     RecorderRig& operator=(const RecorderRig&) = delete;
 
     std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
+    const std::string& Directory() const { return directory_; }
     // The next save dialog chooses `name` in the directory.
     void ChooseFile(const std::string& name) { saveDialog.answers.push_back(PathOf(name)); }
     // Delivers interleaved stereo frames one buffer's worth at a time, letting the event

@@ -1,0 +1,479 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "app/parameter_record.h"
+#include "app/program_environment.h"
+#include "engine/capture_session.h"
+#include "engine/recorder_flags.h"
+#include "platform/message_sink.h"
+#include "tests/engine/recording_files.h"
+#include "tests/ui/recorder_rig.h"
+#include "ui/about_dialog.h"
+#include "ui/display_texts.h"
+#include "ui/help_viewer.h"
+#include "ui/image_button.h"
+#include "ui/level_meter.h"
+#include "ui/recorder_dialog.h"
+
+using namespace sonocap;
+
+namespace {
+
+// Answers the overwrite question only after the recorder window was closed behind it.
+class ClosingSink final : public platform::MessageSink {
+  public:
+    explicit ClosingSink(RecorderDialog& dialog) : dialog_(dialog) {}
+    platform::MessageAnswer ShowMessage(const platform::MessageRequest&) override {
+        ++shown;
+        dialog_.close();
+        return platform::MessageAnswer::kOk;
+    }
+    int shown = 0;
+
+  private:
+    RecorderDialog& dialog_;
+};
+
+bool ShowsImage(const ImageButton* button, const QPixmap& image) {
+    return button->image().cacheKey() == image.cacheKey();
+}
+
+}  // namespace
+
+class RecorderDialogTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<test::RecorderRig> rig;
+    std::unique_ptr<RecorderDialog> dialog;
+
+    void StartInto(const QString& name) {
+        rig->ChooseFile(name.toStdString());
+        QTest::mouseClick(dialog->RecordButton, Qt::LeftButton);
+    }
+    void ClickStop() { QTest::mouseClick(dialog->RecordButton, Qt::LeftButton); }
+
+  private slots:
+    void init() {
+        rig = std::make_unique<test::RecorderRig>();
+        dialog = std::make_unique<RecorderDialog>();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    void cleanup() {
+        dialog.reset();
+        rig.reset();
+    }
+
+    void windowHasTheFixedLayout() {
+        QCOMPARE(dialog->windowTitle(), QString(" Sonocap 2.1"));
+        QCOMPARE(dialog->size(), QSize(267, 112));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+        QVERIFY(!(dialog->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(dialog->LeftMeter->width, 187);
+        QCOMPARE(dialog->RightMeter->width, 187);
+        QVERIFY(!dialog->windowIcon().isNull());
+        QCOMPARE(dialog->focusWidget(), static_cast<QWidget*>(dialog->CompressionCheck));
+        QVERIFY(ownerWindow != platform::kNoWindow);
+        QCOMPARE(rig->windows.WidgetOf(ownerWindow), static_cast<QWidget*>(dialog.get()));
+    }
+
+    void initialTextsAndFirstTick() {
+        QCOMPARE(dialog->RecordedField->text(), QString("recorded"));
+        QCOMPARE(dialog->RemainingField->text(), QString("remaining"));
+        QCOMPARE(dialog->LeftPeakField->text(), QString("-inf"));
+        QCOMPARE(dialog->RightPeakField->text(), QString("-inf"));
+        QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
+        QVERIFY(ShowsImage(dialog->PauseButton, dialog->pauseImage));
+        dialog->RefreshDisplay();
+        QCOMPARE(dialog->LeftPeakField->text(), QString("-inf dB"));
+        QCOMPARE(dialog->RightPeakField->text(), QString("-inf dB"));
+        QCOMPARE(dialog->LeftMeter->targetLevel, 0.0f);
+        QCOMPARE(dialog->RecordedField->text(), QString("recorded"));
+    }
+
+    void checkBoxesShowAndStoreTheSwitches() {
+        QVERIFY(!dialog->CompressionCheck->isChecked());
+        QTest::mouseClick(dialog->CompressionCheck, Qt::LeftButton);
+        QCOMPARE(parameterRecord.compression, 1);
+        QTest::mouseClick(dialog->DcFilterCheck, Qt::LeftButton);
+        QCOMPARE(parameterRecord.dcFilter, 1);
+        QTest::mouseClick(dialog->DcFilterCheck, Qt::LeftButton);
+        QCOMPARE(parameterRecord.dcFilter, 0);
+    }
+
+    void recordThenStopWritesAFinishedWaveFile() {
+        StartInto("take.wav");
+        QCOMPARE(recording, 1);
+        QVERIFY(ShowsImage(dialog->RecordButton, dialog->stopImage));
+        QVERIFY(rig->device.isRunning());
+        const std::vector<int16_t> frames = test::SteadyFrames(3 * kFramesPerBuffer, 1000, -2000);
+        rig->Deliver(frames);
+        ClickStop();
+        QCOMPARE(recording, 0);
+        QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
+        QCOMPARE(dialog->RecordedField->text(), QString("recorded"));
+        QCOMPARE(dialog->RemainingField->text(), QString("remaining"));
+        QVERIFY(!rig->device.isOpen());
+        const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("take.wav"));
+        QVERIFY2(back.ok, back.error.c_str());
+        QCOMPARE(back.samples, frames);
+    }
+
+    void recordThenStopWritesAFinishedCompaxaFile() {
+        QTest::mouseClick(dialog->CompressionCheck, Qt::LeftButton);
+        StartInto("take.cx");
+        QCOMPARE(rig->saveDialog.requests.back().defaultExtension, std::string("cx"));
+        const std::vector<int16_t> frames = test::SteadyFrames(2 * kFramesPerBuffer, 7, -7);
+        rig->Deliver(frames);
+        ClickStop();
+        const test::ReadBack back = test::ReadCompressedRecording(rig->PathOf("take.cx"));
+        QVERIFY2(back.ok, back.error.c_str());
+        QCOMPARE(back.samples, frames);
+    }
+
+    void cancelledSaveDialogLeavesTheRecorderIdleWithoutMessage() {
+        rig->saveDialog.answers.push_back(std::nullopt);
+        QTest::mouseClick(dialog->RecordButton, Qt::LeftButton);
+        QCOMPARE(recording, 0);
+        QCOMPARE(busy, 0);
+        QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
+        QVERIFY(rig->messages.messages.empty());
+        QCOMPARE(dialog->RecordButton->toolTip(), QString("Record"));
+    }
+
+    void deviceThatCannotOpenExplainsItselfOnTheButton() {
+        rig->device.openResult = platform::kWaveNoDevice;
+        rig->device.openFailureText = "no audio input device";
+        StartInto("nodevice.wav");
+        QCOMPARE(recording, 0);
+        QVERIFY(rig->messages.messages.empty());
+        QVERIFY(dialog->RecordButton->toolTip().contains("no audio input device"));
+        QVERIFY(dialog->isVisible());
+        // A later start that works clears the reason.
+        rig->device.openResult = platform::kWaveOk;
+        StartInto("works.wav");
+        QCOMPARE(recording, 1);
+        QCOMPARE(dialog->RecordButton->toolTip(), QString("Stop"));
+    }
+
+    void pauseBeforeRecordHoldsTheElapsedTimeUntilReleased() {
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QCOMPARE(paused, 1);
+        QVERIFY(dialog->PauseButton->isHeld());
+        StartInto("paused.wav");
+        QCOMPARE(recording, 1);
+        QVERIFY(QFile::exists(QString::fromStdString(rig->PathOf("paused.wav"))));
+        QVERIFY(rig->device.isOpen());
+        QVERIFY(!rig->device.isRunning());
+        rig->Deliver(test::SteadyFrames(3 * kFramesPerBuffer, 100, 100));
+        dialog->RefreshDisplay();
+        QCOMPARE(dialog->RecordedField->text(), QString("00:00 min"));
+        QCOMPARE(dialog->LeftMeter->targetLevel, 0.0f);
+
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QCOMPARE(paused, 0);
+        QVERIFY(!dialog->PauseButton->isHeld());
+        QVERIFY(rig->device.isRunning());
+        rig->Deliver(test::SteadyFrames(3 * kFramesPerBuffer, 100, 100));
+        dialog->RefreshDisplay();
+        QCOMPARE(dialog->RecordedField->text(), QString("00:01 min"));
+    }
+
+    void stoppingWhilePausedKeepsThePauseForTheNextRecording() {
+        StartInto("one.wav");
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QVERIFY(!rig->device.isRunning());
+        ClickStop();
+        QCOMPARE(recording, 0);
+        QCOMPARE(paused, 1);
+        QVERIFY(dialog->PauseButton->isHeld());
+        StartInto("two.wav");
+        QCOMPARE(recording, 1);
+        QVERIFY(rig->device.isOpen());
+        QVERIFY(!rig->device.isRunning());
+    }
+
+    void checkBoxClickWhileRecordingFlipsBack() {
+        StartInto("locked.wav");
+        QTest::mouseClick(dialog->CompressionCheck, Qt::LeftButton);
+        QVERIFY(!dialog->CompressionCheck->isChecked());
+        QCOMPARE(parameterRecord.compression, 0);
+        QTest::mouseClick(dialog->DcFilterCheck, Qt::LeftButton);
+        QVERIFY(!dialog->DcFilterCheck->isChecked());
+        QCOMPARE(parameterRecord.dcFilter, 0);
+    }
+
+    void checkBoxClickWhileBusyFlipsBack() {
+        busy = 1;
+        QTest::mouseClick(dialog->DcFilterCheck, Qt::LeftButton);
+        QVERIFY(!dialog->DcFilterCheck->isChecked());
+        QCOMPARE(parameterRecord.dcFilter, 0);
+        busy = 0;
+    }
+
+    void requestedStopHappensAtTheNextTick() {
+        StartInto("overrun.wav");
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 5, 5));
+        captureSession.stopRequested = 1;
+        dialog->RefreshDisplay();
+        QCOMPARE(recording, 0);
+        QVERIFY(!rig->device.isOpen());
+        QVERIFY(test::ReadWaveRecording(rig->PathOf("overrun.wav")).ok);
+    }
+
+    void requestedStopWaitsWhileBusy() {
+        StartInto("busy.wav");
+        captureSession.stopRequested = 1;
+        busy = 1;
+        dialog->RefreshDisplay();
+        QCOMPARE(recording, 1);
+        busy = 0;
+        dialog->RefreshDisplay();
+        QCOMPARE(recording, 0);
+    }
+
+    void displayTimerStopsAnOverrunOnItsOwn() {
+        StartInto("timer.wav");
+        captureSession.stopRequested = 1;
+        QTRY_COMPARE_WITH_TIMEOUT(recording, 0, 1000);
+    }
+
+    void timeTexts_data() {
+        QTest::addColumn<qint64>("totalFrames");
+        QTest::addColumn<qint64>("bytesWritten");
+        QTest::addColumn<bool>("compressed");
+        QTest::addColumn<qint64>("freeBytes");  // -1: unknown
+        QTest::addColumn<QString>("recorded");
+        QTest::addColumn<QString>("remaining");
+        const qint64 sec = 176400;
+        QTest::newRow("start") << 0LL << 0LL << false << 0LL << "00:00 min"
+                               << "00:00 min";
+        QTest::newRow("59 s") << 2645999LL << 0LL << false << 0LL << "00:59 min"
+                              << "00:00 min";
+        QTest::newRow("1 min") << 2646000LL << 0LL << false << 0LL << "01:00 min"
+                               << "00:00 min";
+        QTest::newRow("100 min") << 264600000LL << 0LL << false << 0LL << "100:00 min"
+                                 << "00:00 min";
+        QTest::newRow("a byte short of a second") << 0LL << 0LL << false << 176399LL << "00:00 min"
+                                                  << "00:00 min";
+        QTest::newRow("61 s free") << 0LL << 0LL << false << 61 * sec << "00:00 min"
+                                   << "01:01 min";
+        QTest::newRow("compressed to half")
+            << 441000LL << 882000LL << true << 600 * sec << "00:10 min"
+            << "20:00 min";
+        QTest::newRow("compressed, nothing stored")
+            << 441000LL << 0LL << true << 600 * sec << "00:10 min"
+            << "10:00 min";
+        QTest::newRow("5 GiB") << 0LL << 0LL << false << (5LL << 30) << "00:00 min"
+                               << "507:14 min";
+        QTest::newRow("free space unknown") << 0LL << 0LL << false << -1LL << "00:00 min"
+                                            << "--:-- min";
+    }
+    void timeTexts() {
+        QFETCH(qint64, totalFrames);
+        QFETCH(qint64, bytesWritten);
+        QFETCH(bool, compressed);
+        QFETCH(qint64, freeBytes);
+        QFETCH(QString, recorded);
+        QFETCH(QString, remaining);
+        parameterRecord.compression = compressed ? 1 : 0;
+        StartInto(compressed ? "times.cx" : "times.wav");
+        QCOMPARE(recording, 1);
+        rig->disk.freeBytes = freeBytes < 0
+                                  ? std::nullopt
+                                  : std::optional<uint64_t>(static_cast<uint64_t>(freeBytes));
+        captureSession.totalFrames = totalFrames;
+        captureSession.bytesWritten = bytesWritten;
+        dialog->RefreshDisplay();
+        QCOMPARE(dialog->RecordedField->text(), recorded);
+        QCOMPARE(dialog->RemainingField->text(), remaining);
+        QCOMPARE(rig->disk.asked.back(), rig->Directory());
+        // The counters were only borrowed for the display.
+        captureSession.totalFrames = 0;
+        captureSession.bytesWritten = 0;
+    }
+
+    void peakTexts_data() {
+        QTest::addColumn<int>("hold");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << 0 << "-inf dB";
+        QTest::newRow("half scale") << 16384 << " -6.0dB";
+        QTest::newRow("a tenth") << 3277 << "-20.0dB";
+        QTest::newRow("just below full") << 32767 << " -0.0dB";
+        QTest::newRow("full scale") << 32768 << " +0.0dB";
+    }
+    void peakTexts() {
+        QFETCH(int, hold);
+        QFETCH(QString, text);
+        StartInto("peaks.wav");
+        captureSession.peakHoldLeft = hold;
+        captureSession.peakHoldRight = hold;
+        dialog->RefreshDisplay();
+        QCOMPARE(dialog->LeftPeakField->text(), text);
+        QCOMPARE(dialog->RightPeakField->text(), text);
+        QCOMPARE(QString::fromStdString(PeakText(hold)), text);
+    }
+
+    void meterTargets_data() {
+        QTest::addColumn<float>("db");
+        QTest::addColumn<float>("target");
+        QTest::newRow("floor") << -40.0f << 0.0f;
+        QTest::newRow("end of green") << -12.0f << 0.7f;
+        QTest::newRow("full scale") << 0.0f << 1.0f;
+        QTest::newRow("silence") << -100.0f << 0.0f;
+    }
+    void meterTargets() {
+        QFETCH(float, db);
+        QFETCH(float, target);
+        QCOMPARE(MeterTarget(db), target);
+    }
+
+    void ticksFeedTheMetersAndRaiseTheHolds() {
+        StartInto("levels.wav");
+        rig->Deliver(test::SteadyFrames(4000, -32768, 0));
+        dialog->RefreshDisplay();
+        QCOMPARE(captureSession.peakHoldLeft, 32768);
+        QCOMPARE(dialog->LeftMeter->targetLevel, 1.0f);
+        QCOMPARE(dialog->RightMeter->targetLevel, 0.0f);
+        QCOMPARE(dialog->LeftPeakField->text(), QString(" +0.0dB"));
+        QCOMPARE(dialog->RightPeakField->text(), QString("-inf dB"));
+        // Quieter frames lower the bar but not the readout.
+        rig->Deliver(test::SteadyFrames(4000, 16384, 16384));
+        dialog->RefreshDisplay();
+        QCOMPARE(dialog->LeftPeakField->text(), QString(" +0.0dB"));
+        QCOMPARE(dialog->RightPeakField->text(), QString(" -6.0dB"));
+        QVERIFY(dialog->LeftMeter->targetLevel < 1.0f);
+    }
+
+    void escapeDuringRecordingFinalisesAndEnds() {
+        StartInto("escape.wav");
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 3, 3));
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(recording, 0);
+        QVERIFY(!rig->device.isOpen());
+        const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("escape.wav"));
+        QVERIFY2(back.ok, back.error.c_str());
+        QCOMPARE(back.samples.size(), std::size_t(2 * kFramesPerBuffer));
+    }
+
+    void enterOnAFieldDuringRecordingFinalisesAndEnds() {
+        StartInto("enter.wav");
+        QCOMPARE(dialog->focusWidget(), static_cast<QWidget*>(dialog->RecordedField));
+        QTest::keyClick(dialog->RecordedField, Qt::Key_Return);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(recording, 0);
+        QVERIFY(test::ReadWaveRecording(rig->PathOf("enter.wav")).ok);
+    }
+
+    void enterOnACheckBoxEndsTheWindow() {
+        dialog->CompressionCheck->setFocus();
+        QTest::keyClick(dialog->CompressionCheck, Qt::Key_Enter);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void enterOnAPushButtonClicksIt() {
+        dialog->PauseButton->setFocus();
+        QTest::keyClick(dialog->PauseButton, Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(paused, 1);
+    }
+
+    void closeBoxDuringRecordingFinalisesAndEnds() {
+        StartInto("close.wav");
+        QVERIFY(dialog->close());
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(recording, 0);
+        QVERIFY(test::ReadWaveRecording(rig->PathOf("close.wav")).ok);
+    }
+
+    void closingDuringTheOverwriteQuestionLeavesNoRecordingBehind() {
+        const std::string path = rig->PathOf("exists.wav");
+        std::ofstream(path) << "old contents";
+        ClosingSink sink(*dialog);
+        platform::InstallMessageSink(&sink);
+        StartInto("exists.wav");
+        platform::InstallMessageSink(&rig->messages);
+        QCOMPARE(sink.shown, 1);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(recording, 0);
+        QCOMPARE(busy, 0);
+        QVERIFY(!rig->device.isOpen());
+        QVERIFY(captureSession.device == nullptr);
+        const test::ReadBack back = test::ReadWaveRecording(path);
+        QVERIFY2(back.ok, back.error.c_str());
+        QVERIFY(back.samples.empty());
+    }
+
+    void contextMenuEndsWithTheAboutItem() {
+        const QList<QAction*> actions = dialog->SystemMenu()->actions();
+        QVERIFY(actions.size() >= 2);
+        QVERIFY(actions[actions.size() - 2]->isSeparator());
+        QCOMPARE(actions.back()->text(), QString("&About  Audiograph"));
+        QCOMPARE(actions.back(), dialog->AboutAction());
+        QCOMPARE(actions.back()->shortcut(), QKeySequence("Alt+A"));
+        for (QAction* action : actions) {
+            QVERIFY(!action->text().contains("Maxim"));
+            QVERIFY(!action->text().contains("Size"));
+        }
+    }
+
+    void aboutOpensModallyWhileTheRecorderKeepsTicking() {
+        StartInto("about.wav");
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+            QVERIFY(about != nullptr);
+            seen = true;
+            QCOMPARE(about->windowTitle(), QString("Sonocap 2.1"));
+            // The recording goes on under the box.
+            rig->Deliver(test::SteadyFrames(3 * kFramesPerBuffer, 9, 9));
+            QTRY_COMPARE_WITH_TIMEOUT(dialog->RecordedField->text(), QString("00:01 min"), 1000);
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        QTest::keyClick(dialog.get(), Qt::Key_A, Qt::AltModifier);
+        QVERIFY(seen);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(recording, 1);
+    }
+
+    void helpKeyOpensTheHelpFileAtItsTop() {
+        const std::string saved = programDirectory;
+        programDirectory = rig->PathOf("");
+        std::ofstream(rig->PathOf("sonocap.hlp"))
+            << "<html><body><h2>Sonocap help</h2></body></html>";
+        QTest::keyClick(dialog.get(), Qt::Key_F1);
+        QTextBrowser* viewer = HelpViewerOf(dialog.get());
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isVisible());
+        QVERIFY(!viewer->isModal());
+        QVERIFY(viewer->toPlainText().contains("Sonocap help"));
+        programDirectory = saved;
+    }
+
+    void missingHelpFileIsReportedInTheViewer() {
+        const std::string saved = programDirectory;
+        programDirectory = rig->PathOf("nowhere/");
+        dialog->ShowHelp();
+        QTextBrowser* viewer = HelpViewerOf(dialog.get());
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->toPlainText().contains("could not be opened"));
+        QVERIFY(dialog->isVisible());
+        programDirectory = saved;
+    }
+};
+
+QTEST_MAIN(RecorderDialogTest)
+#include "recorder_dialog_test.moc"

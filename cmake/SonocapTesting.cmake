@@ -56,3 +56,19 @@ function(sonocap_add_gtest name)
     PROPERTIES ${properties}
     DISCOVERY_TIMEOUT 30)
 endfunction()
+
+# sonocap_add_qtest(NAME SOURCES src... LIBS lib...): a Qt Test program, one CTest test,
+# off screen; left out of the sanitizer and ThreadSanitizer trees.
+function(sonocap_add_qtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  if(SONOCAP_SANITIZE OR SONOCAP_TSAN)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+  target_compile_definitions(${name} PRIVATE
+    SONOCAP_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    SONOCAP_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS unit)
+endfunction()

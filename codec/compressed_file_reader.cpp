@@ -1,5 +1,7 @@
 #include "codec/compressed_file_reader.h"
 
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "codec/compressed_header.h"
@@ -103,7 +105,11 @@ std::optional<FileError> CompressedFileReader::ReadRecord(int16_t* frames, Decod
         return At(at + bytes - 2, "record's closing word count " + std::to_string(trailing) +
                                       " differs from its opening " + std::to_string(wordCount));
     }
-    for (uint32_t i = 0; i < wordCount; ++i) packet_[i] = LoadLE32(data_ + at + 2 + 4 * i);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(packet_, data_ + at + 2, 4 * size_t{wordCount});
+    } else {
+        for (uint32_t i = 0; i < wordCount; ++i) packet_[i] = LoadLE32(data_ + at + 2 + 4 * i);
+    }
     const DecodeResult decoded = BlockDecoder::decodeBlock(packet_, wordCount, frames);
     if (decoded.status != DecodeStatus::Ok) {
         return At(at, std::string("bad packet: ") + DecodeStatusText(decoded.status));

@@ -4,9 +4,11 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimerEvent>
 #include <QToolTip>
@@ -87,6 +89,7 @@ RecorderDialog::RecorderDialog(QWidget* parent)
     setWindowTitle(kRecorderTitle);
     setFont(DialogFont(11));
     setFixedSize(DialogX(178), DialogY(69));
+    CentreOnScreen();
     BuildControls();
     BuildSystemMenu();
     Initialize();
@@ -97,6 +100,15 @@ RecorderDialog::~RecorderDialog() {
     if (recording != 0) {
         recording = 0;
         StopRecording();
+    }
+}
+
+void RecorderDialog::CentreOnScreen() {
+    // Placed before it is first shown. Left to itself, Qt centres a window that has no owner
+    // by a guessed frame of 10 x 40 pixels, which puts it 40 pixels above the centre when no
+    // window manager draws a frame, and still well above it with a thin title bar.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
     }
 }
 
@@ -322,7 +334,11 @@ void RecorderDialog::OnDcFilterClicked() {
 
 void RecorderDialog::SetTextIfChanged(QLineEdit* field, const QString& text) {
     // An unchanged text costs no repaint.
-    if (field->text() != text) field->setText(text);
+    if (field->text() == text) return;
+    field->setText(text);
+    // A text longer than the field shows its beginning: "10606:05 min" with its first digits
+    // scrolled out of view would read as 606 minutes.
+    field->setCursorPosition(0);
 }
 
 void RecorderDialog::RefreshDisplay() {

@@ -93,6 +93,7 @@ class RecorderDialog final : public QDialog {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    void CentreOnScreen();
     void BuildControls();
     void BuildSystemMenu();
     void Initialize();

@@ -10,6 +10,10 @@ packages=(
   portaudio19-dev libasound2-dev                  # audio input
   libasound2-plugins pulseaudio                   # ALSA's PulseAudio plugin, the test audio server
   xvfb xauth                                      # a display for the window tests
+  # The end-to-end test drives the recorder on Xvfb as a person would: xdotool clicks and
+  # types, xclip reads a field's text through the X selection, ImageMagick's import takes the
+  # screenshots. No window manager: the program takes the keyboard focus by itself.
+  xdotool xclip imagemagick
   sox flac wavpack                                # judges and speed peers in tests and benchmarks
   clang libclang-rt-14-dev                        # the fuzz tree: libFuzzer, ASan, UBSan runtimes
 )

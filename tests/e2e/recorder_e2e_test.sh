@@ -1,0 +1,339 @@
+#!/usr/bin/env bash
+# The recorder as a new user meets it: the real program from a fresh copy of its directory on a
+# private X server, recording from the PulseAudio test server's source while corpus music is
+# fed to it at real time, driven only through the X server (clicks at the controls' positions,
+# keys, a file name typed into the save dialog). A screenshot of every step goes to OUTPUT_DIR.
+#
+#   recorder_e2e_test.sh BUILD_DIR OUTPUT_DIR
+#
+# BUILD_DIR holds sonocap, sonocap.hlp and sonocap-cx, and tests/e2e/ the feeder and the
+# matcher. Uses the audio server of test.sh (SONOCAP_AUDIO_TEST_DIR) or starts its own.
+set -euo pipefail
+
+build_dir=$(cd "$1" && pwd)
+out=$2
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/sonocap-e2e-XXXXXX")
+feeder=$build_dir/tests/e2e/fifo_feeder
+matcher=$build_dir/tests/e2e/signal_match
+cx=$build_dir/sonocap-cx
+. "$source_dir/tests/e2e/x_session.sh"
+. "$source_dir/tests/e2e/recorder_controls.sh"
+trap 'session_cleanup; rm -rf "$work"' EXIT
+
+for tool in Xvfb xdotool xclip import convert sox soxi; do
+    command -v "$tool" >/dev/null || fail "$tool is missing: scripts/bootstrap.sh installs it"
+done
+rm -rf "$out"
+mkdir -p "$out"
+app=$work/app
+recordings=$work/recordings
+mkdir -p "$recordings" "$work/home"
+fresh_copy "$app"
+# The save dialog keeps its history in the user's configuration: a clean one for the test.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+
+use_audio_server
+start_x_server
+read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+signal=$work/signal.raw
+sox -D "$source_dir/../shared/corpus/d2_game_score.wav" -t raw "$signal"
+start_feeder "$signal"
+
+# Polls for up to $1 seconds until the control at x y w h dialog units of the recorder window
+# looks as in $2 (a digest).
+wait_control_look() {
+    local timeout=$1 digest=$2
+    shift 2
+    for _ in $(seq $((timeout * 5))); do
+        import -window root "$work/poll.png"
+        [ "$(control_digest "$work/poll.png" "$@")" = "$digest" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# How bright the two meters are in screenshot $1, from 0 to 1: about 0.2 when they are down
+# (every segment dark), about 0.4 with music playing.
+meters_brightness() {
+    control_at 21 34 125 14
+    convert "$1" -crop "${RW}x${RH}+$((WX + RX))+$((WY + RY))" +repage -colorspace gray \
+        -format '%[fx:mean]' info:
+}
+meters_up() { awk -v b="$(meters_brightness "$1")" 'BEGIN { exit !(b > 0.3) }'; }
+meters_down() { awk -v b="$(meters_brightness "$1")" 'BEGIN { exit !(b < 0.25) }'; }
+
+# The recorder window alone, cut from the screenshot $1, as $2.
+window_picture() {
+    convert "$1" -crop "${WW}x${WH}+${WX}+${WY}" +repage "$2"
+}
+
+# Keeps the pointer off the controls, so that no control is drawn hovered in a screenshot.
+park_pointer() {
+    xdotool mousemove --window "$recorder" 4 4
+}
+
+expect_text() {
+    local what=$1 actual=$2 expected=$3
+    [ "$actual" = "$expected" ] || fail "$what shows '$actual', expected '$expected'"
+}
+
+# Fails unless the field at x y w h dialog units of the recorder shows exactly $2 ($1 names it).
+expect_field() {
+    local what=$1 expected=$2
+    shift 2
+    for _ in 1 2 3 4 5; do
+        FIELD=$(field_text "$recorder" "$@")
+        [ "$FIELD" = "$expected" ] && return 0
+        sleep 0.3
+    done
+    fail "$what shows '$FIELD', expected '$expected'"
+}
+
+# Gives the recorder the keyboard focus with a click on its border, where no control is.
+focus_recorder() {
+    xdotool mousemove --window "$recorder" 1 1 click 1
+    wait_focus "$recorder" 10 || fail "the recorder does not take the keyboard focus"
+}
+
+# Fails unless message box $1 holds the text $2, read up to three times.
+expect_message() {
+    local win=$1 expected=$2 text
+    for _ in 1 2 3; do
+        text=$(message_text "$win")
+        [ "$text" = "$expected" ] && return 0
+        sleep 0.3
+    done
+    fail "the message box says '$text', expected '$expected'"
+}
+
+# Polls for up to $1 seconds until the control at x y w h dialog units looks different from
+# $2 (a digest); the screenshot that shows it in POLL.
+wait_control_change() {
+    local timeout=$1 digest=$2
+    shift 2
+    POLL=$work/poll.png
+    for _ in $(seq $((timeout * 5))); do
+        import -window root "$POLL"
+        [ "$(control_digest "$POLL" "$@")" != "$digest" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# ---------------------------------------------------------------------------------------
+note "1. first start: the parameter file message, then the recorder, centred"
+start_recorder "$app" "$recordings"
+box=$(wait_window "$PARAMETER_MESSAGE_TITLE" 30) || fail "no parameter file message"
+window_shown "$RECORDER_TITLE" && fail "the recorder window came before the message"
+screenshot parameter-file-message
+expect_message "$box" "$(printf '\n%s\n%s' \
+    "    The parameter File is invalid. The program   " \
+    "      will start with a set of default parameter.")"
+press_until_gone Return "$PARAMETER_MESSAGE_TITLE" || fail "the message does not go"
+recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window after the message"
+window_geometry "$recorder"
+read -r size_w size_h <<<"$WINDOW_SIZE"
+[ "$WW" -eq "$(dux "$size_w")" ] && [ "$WH" -eq "$(duy "$size_h")" ] ||
+    fail "the window is ${WW}x${WH} pixels"
+off_x=$((2 * WX + WW - screen_w)) off_y=$((2 * WY + WH - screen_h))
+[ "${off_x#-}" -le 2 ] && [ "${off_y#-}" -le 2 ] ||
+    fail "the window at $WX,$WY (${WW}x${WH}) is not centred on the ${screen_w}x${screen_h} screen"
+park_pointer
+# Within one display tick the peak readouts change from "-inf" to "-inf dB".
+sleep 0.5
+screenshot idle
+idle=$SHOT
+window_picture "$idle" "$out/recorder-idle.png"
+expect_field RecordedField "recorded" $RECORDED_FIELD
+expect_field RemainingField "remaining" $REMAINING_FIELD
+expect_field LeftPeakField "-inf dB" $LEFT_PEAK_FIELD
+expect_field RightPeakField "-inf dB" $RIGHT_PEAK_FIELD
+idle_record_button=$(control_digest "$idle" $RECORD_BUTTON)
+idle_compression=$(control_digest "$idle" $COMPRESSION_CHECK)
+meters_down "$idle" || fail "the meters are up before a recording"
+idle_peaks=$(control_digest "$idle" 148 33 26 15)
+
+# ---------------------------------------------------------------------------------------
+note "2. compression on, record into take1: the save dialog offers cx"
+click_control "$recorder" $COMPRESSION_CHECK
+park_pointer
+wait_control_change 5 "$idle_compression" $COMPRESSION_CHECK || fail "the compression box stays"
+screenshot compression-ticked
+ticked_compression=$(control_digest "$SHOT" $COMPRESSION_CHECK)
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$COMPAXA_SAVE_TITLE" 30) || fail "no save dialog for a Compaxa file"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+screenshot save-dialog-cx
+# No extension typed: the dialog's default extension names the file.
+type_and_enter take1
+wait_window_gone "$COMPAXA_SAVE_TITLE" 10 || fail "the save dialog stayed open"
+take1=$recordings/take1.cx
+wait_file_size "$take1" 0 10 || fail "no file $take1: the dialog did not offer cx"
+recording_started=$(date +%s%N)
+park_pointer
+sleep 1
+screenshot recording-early
+early=$SHOT
+[ "$(control_digest "$early" $RECORD_BUTTON)" != "$idle_record_button" ] ||
+    fail "the record button still shows the record image"
+sleep 2.5
+screenshot recording
+later=$SHOT
+window_picture "$later" "$out/recorder-recording.png"
+[ "$(control_digest "$early" $RECORDED_FIELD)" != "$(control_digest "$later" $RECORDED_FIELD)" ] ||
+    fail "the elapsed time did not advance"
+[ "$(control_digest "$early" 21 34 125 14)" != "$(control_digest "$later" 21 34 125 14)" ] ||
+    fail "the meters did not move"
+meters_up "$early" && meters_up "$later" || fail "the meters stay down"
+[ "$(control_digest "$later" 148 33 26 15)" != "$idle_peaks" ] || fail "the peak readouts stay"
+field_matches "$recorder" '^00:0[3-9] min$' $RECORDED_FIELD ||
+    fail "elapsed time '$FIELD' after about 4 s"
+elapsed=$FIELD
+field_matches "$recorder" '^[0-9]+:[0-5][0-9] min$' $REMAINING_FIELD || fail "time left '$FIELD'"
+left=$FIELD
+[[ "$left" =~ ^([0-9]+):([0-9]+) ]]
+left_s=$((10#${BASH_REMATCH[1]} * 60 + 10#${BASH_REMATCH[2]}))
+free_bytes=$(df -B1 --output=avail "$recordings" | tail -n 1 | tr -d ' ')
+# Compressed, the time left lies between that of plain samples and four times it.
+plain_s=$((free_bytes / 176400))
+[ "$left_s" -ge $((plain_s * 9 / 10)) ] && [ "$left_s" -le $((plain_s * 4)) ] ||
+    fail "time left $left_s s, for $free_bytes free bytes (plain samples: $plain_s s)"
+for field in LEFT_PEAK_FIELD RIGHT_PEAK_FIELD; do
+    field_matches "$recorder" '^ *-[0-9]+\.[0-9]dB$' ${!field} || fail "$field shows '$FIELD'"
+done
+note "   elapsed '$elapsed', left '$left' for $free_bytes free bytes"
+park_pointer
+sleep_until_recorded() {
+    local until_ns=$((recording_started + $1 * 1000000))
+    while [ "$(date +%s%N)" -lt "$until_ns" ]; do sleep 0.05; done
+}
+sleep_until_recorded 5000
+
+# ---------------------------------------------------------------------------------------
+note "3. pause 2 s, resume, stop; record again into take1: the overwrite question"
+click_control "$recorder" $PAUSE_BUTTON
+park_pointer
+sleep 0.5
+field_matches "$recorder" '^[0-9]+:[0-9]+ min$' $RECORDED_FIELD || fail "elapsed time '$FIELD'"
+paused_at=$FIELD
+park_pointer
+sleep 1.5
+screenshot paused
+meters_down "$SHOT" || fail "the meters are up in the pause"
+expect_field "RecordedField in the pause" "$paused_at" $RECORDED_FIELD
+click_control "$recorder" $PAUSE_BUTTON
+park_pointer
+sleep 1.5
+screenshot resumed
+meters_up "$SHOT" || fail "the meters stay down after the pause"
+click_control "$recorder" $RECORD_BUTTON
+park_pointer
+wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
+screenshot stopped
+expect_field "RecordedField after the stop" "recorded" $RECORDED_FIELD
+expect_field "RemainingField after the stop" "remaining" $REMAINING_FIELD
+# Kept for the file checks: the next recording replaces it.
+cp "$take1" "$work/take1-paused.cx"
+
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$COMPAXA_SAVE_TITLE" 30) || fail "no save dialog the second time"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+type_and_enter take1
+question=$(wait_window "$OVERWRITE_TITLE" 10) || fail "no overwrite question"
+screenshot overwrite-question
+# The text ends with a line break, which the shell's $(...) drops.
+expect_message "$question" " File exist, do you want to overwrite it ? "
+press_until_gone Return "$OVERWRITE_TITLE" || fail "the overwrite question stays"
+park_pointer
+for _ in $(seq 50); do
+    [ "$(stat -c %s "$take1")" -lt "$(stat -c %s "$work/take1-paused.cx")" ] && break
+    sleep 0.1
+done
+[ "$(stat -c %s "$take1")" -lt "$(stat -c %s "$work/take1-paused.cx")" ] ||
+    fail "take1.cx was not replaced"
+sleep 2.5
+screenshot recording-again
+[ "$(control_digest "$SHOT" $RECORD_BUTTON)" != "$idle_record_button" ] ||
+    fail "the second recording does not run"
+
+# ---------------------------------------------------------------------------------------
+note "4. Escape while recording ends the program; the settings are saved"
+focus_recorder
+xdotool key Escape
+wait_recorder_exit 20
+[ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
+screenshot ended
+window_shown "$RECORDER_TITLE" && fail "the recorder window is still shown"
+par=$app/sonocap.par
+[ -f "$par" ] || fail "no sonocap.par beside the program"
+[ "$(stat -c %s "$par")" -eq 272 ] || fail "sonocap.par has $(stat -c %s "$par") bytes"
+expect_text "the magic" "$(od -An -tx1 -N4 "$par" | tr -d ' ')" "67190423"
+expect_text "lastDirectory" "$(dd if="$par" bs=1 skip=4 count=260 2>/dev/null | tr '\0' '\n' |
+    head -n 1)" "$recordings"
+expect_text "compression" "$(od -An -td4 -j264 -N4 "$par" | tr -d ' ')" "1"
+expect_text "dcFilter" "$(od -An -td4 -j268 -N4 "$par" | tr -d ' ')" "0"
+
+# ---------------------------------------------------------------------------------------
+note "5. second start: no message, compression ticked; a WAV recording"
+start_recorder "$app" "$recordings"
+recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window at the second start"
+# A parameter file message would have come first, and the window only after it.
+window_geometry "$recorder"
+park_pointer
+sleep 0.5
+screenshot second-start
+[ "$(control_digest "$SHOT" $COMPRESSION_CHECK)" = "$ticked_compression" ] ||
+    fail "the compression box is not ticked at the second start"
+click_control "$recorder" $COMPRESSION_CHECK
+park_pointer
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for a wave file"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+screenshot save-dialog-wav
+type_and_enter take2
+take2=$recordings/take2.wav
+wait_file_size "$take2" 0 10 || fail "no file $take2"
+wav_started=$(date +%s%N)
+park_pointer
+sleep 3
+click_control "$recorder" $RECORD_BUTTON
+wav_stopped=$(date +%s%N)
+park_pointer
+wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
+focus_recorder
+xdotool key Escape
+wait_recorder_exit 20
+[ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
+
+# ---------------------------------------------------------------------------------------
+note "files: verified, the fed music sample for sample, the WAV's duration"
+for take in "$work/take1-paused.cx" "$take1"; do
+    "$cx" verify "$take" >"$out/verify-$(basename "$take").txt" || fail "$take does not verify"
+done
+# The paused take is two stretches of the music; the others one each. The DC filter is off,
+# so every sample is the fed one.
+match() {
+    local name=$1 file=$2 runs=$3
+    sox -D "$file" -t raw "$work/$name.raw"
+    "$matcher" "$signal" "$work/$name.raw" "$runs" >"$out/match-$name.txt" ||
+        fail "$name is not the fed music: $(tail -n 1 "$out/match-$name.txt")"
+    note "   $name: $(tail -n 1 "$out/match-$name.txt")"
+}
+"$cx" decode "$work/take1-paused.cx" "$work/take1-paused.wav" >/dev/null
+"$cx" decode "$take1" "$work/take1.wav" >/dev/null
+match take1-paused "$work/take1-paused.wav" 2
+match take1 "$work/take1.wav" 1
+match take2 "$take2" 1
+[ "$(soxi -r "$take2")" = 44100 ] && [ "$(soxi -c "$take2")" = 2 ] && [ "$(soxi -b "$take2")" = 16 ] ||
+    fail "take2.wav is not 16-bit stereo at 44100 Hz"
+frames=$(soxi -s "$take2")
+[ "$frames" -eq $((($(stat -c %s "$take2") - 44) / 4)) ] ||
+    fail "the header of take2.wav counts $frames frames, its data holds other"
+wall=$(((wav_stopped - wav_started) * 441 / 10000000))
+# The buffer being filled at the stop (16 384 frames) is not stored; 0.5 s more either way for
+# the time between this script's clicks and the program's reactions on a busy machine.
+note "   take2.wav: $frames frames, $wall frames between the clicks"
+[ "$frames" -ge $((wall - 16384 - 22050)) ] && [ "$frames" -le $((wall + 22050)) ] ||
+    fail "take2.wav holds $frames frames for $wall frames of recording"
+echo "recorder end to end: passed; screenshots in $out"

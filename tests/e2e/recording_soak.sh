@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# A long recording as a person makes it, run by hand (not part of the test run): the recorder
+# from a fresh copy of its directory on a private X server, the test audio server's source fed
+# with corpus music at real time, compression and the DC filter on. It notes the memory of
+# the recorder every minute, ends the recording with Escape and checks the file.
+#
+#   tests/e2e/recording_soak.sh BUILD_DIR [MINUTES=30] [OUTPUT_DIR]
+#
+# BUILD_DIR holds sonocap, sonocap.hlp, sonocap-cx and fifo_feeder. Prints, per minute,
+# VmHWM (peak resident memory) and VmRSS of the recorder, and at the end the file's duration
+# against the time recorded. A recording that stopped by itself (the engine stops on an
+# overrun) shows as a record button back in its idle image and a short file.
+set -euo pipefail
+
+build_dir=$(cd "$1" && pwd)
+minutes=${2:-30}
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+out=${3:-$build_dir/tests/e2e/soak}
+mkdir -p "$out"
+work=$(mktemp -d "${TMPDIR:-/tmp}/sonocap-soak-XXXXXX")
+feeder=$build_dir/fifo_feeder
+cx=$build_dir/sonocap-cx
+. "$source_dir/tests/e2e/x_session.sh"
+. "$source_dir/tests/e2e/recorder_controls.sh"
+trap 'session_cleanup; rm -rf "$work"' EXIT
+
+# The recording lands in the output folder, so that it outlives the run.
+recordings=$out/recordings
+rm -rf "$recordings"
+mkdir -p "$recordings"
+app=$work/app
+fresh_copy "$app"
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+mkdir -p "$HOME"
+
+use_audio_server
+start_x_server
+sox -D "$source_dir/../shared/corpus/d2_game_score.wav" -t raw "$work/signal.raw"
+start_feeder "$work/signal.raw"
+
+start_recorder "$app" "$recordings"
+box=$(wait_window "$PARAMETER_MESSAGE_TITLE" 30) || fail "no parameter file message"
+xdotool mousemove --window "$box" 5 5 key Return
+recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window"
+window_geometry "$recorder"
+click_control "$recorder" $COMPRESSION_CHECK
+click_control "$recorder" $DC_FILTER_CHECK
+click_control "$recorder" $RECORD_BUTTON
+wait_window "$COMPAXA_SAVE_TITLE" 30 >/dev/null || fail "no save dialog for a Compaxa file"
+type_and_enter soak
+file=$recordings/soak.cx
+wait_file_size "$file" 40 30 || fail "the recording did not start"
+started=$(date +%s.%N)
+note "recording into $file for $minutes min (recorder PID $app_pid)"
+sleep 1
+screenshot recording-started
+stop_button=$(control_digest "$SHOT" $RECORD_BUTTON)
+
+log=$out/memory.log
+: >"$log"
+for minute in $(seq "$minutes"); do
+    while [ "$(date +%s)" -lt $((${started%.*} + 60 * minute)) ]; do sleep 1; done
+    kill -0 "$app_pid" 2>/dev/null || fail "the recorder ended by itself"
+    line="minute $minute: $(memory_of "$app_pid") file $(stat -c %s "$file") bytes"
+    echo "$line" | tee -a "$log"
+done
+screenshot recording-end
+[ "$(control_digest "$SHOT" $RECORD_BUTTON)" = "$stop_button" ] ||
+    fail "the record button no longer shows the stop image: the recording stopped by itself"
+elapsed=$(field_text "$recorder" $RECORDED_FIELD)
+xdotool mousemove --window "$recorder" 5 5 key Escape
+stopped=$(date +%s.%N)
+wait_recorder_exit 30
+note "recorder ended with status $app_status; the window showed '$elapsed'"
+
+"$cx" verify "$file" || fail "the recording does not verify"
+"$cx" info "$file" | tee "$out/info.txt"
+frames=$("$cx" info "$file" | awk '/^frames:/ { print $2 }')
+wall=$(awk -v a="$started" -v b="$stopped" 'BEGIN { printf "%d", (b - a) * 44100 }')
+# The buffer being filled at the stop is not stored: up to 16 384 frames short, plus the
+# time between the file's first write and this script seeing it.
+echo "recorded $frames frames in $wall frames of wall time (difference $((wall - frames)))" |
+    tee -a "$log"
+[ $((wall - frames)) -ge -4410 ] && [ $((wall - frames)) -le $((16384 + 22050)) ] ||
+    fail "the recording lost time: an overrun or a gap"
+echo "soak passed: $minutes min, output in $out"

@@ -21,33 +21,27 @@ struct WindowMessageEvent final : QEvent {
 }  // namespace
 
 bool QtWindowSystem::RegisterWindowClass(const std::string& className, WindowProcedure procedure) {
-    return classes_.emplace(className, procedure).second;
+    return table_.RegisterClass(className, procedure);
 }
 
 WindowHandle QtWindowSystem::CreateHiddenWindow(const std::string& className,
                                                 WindowHandle /*parent*/) {
-    const auto found = classes_.find(className);
-    if (found == classes_.end()) return kNoWindow;
-    const WindowHandle window = nextWindow_++;
-    windows_.emplace(window, found->second);
-    return window;
+    return table_.Create(className);
 }
 
 bool QtWindowSystem::DestroyWindow(WindowHandle window) {
     // Events already queued for it are dropped when they arrive.
-    return windows_.erase(window) != 0;
+    return table_.Destroy(window);
 }
 
 intptr_t QtWindowSystem::SendMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                                      intptr_t lParam) {
-    const auto found = windows_.find(window);
-    if (found == windows_.end()) return 0;
-    return found->second(window, message, wParam, lParam);
+    return table_.Send(window, message, wParam, lParam);
 }
 
 bool QtWindowSystem::PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                                  intptr_t lParam) {
-    if (windows_.count(window) == 0) return false;
+    if (!table_.Contains(window)) return false;
     QCoreApplication::postEvent(this, new WindowMessageEvent(window, message, wParam, lParam));
     return true;
 }
@@ -60,7 +54,7 @@ WindowHandle QtWindowSystem::HandleOf(QWidget* widget) {
     for (const auto& [handle, known] : widgets_) {
         if (known == widget) return handle;
     }
-    const WindowHandle window = nextWindow_++;
+    const WindowHandle window = table_.NewHandle();
     widgets_.emplace(window, widget);
     return window;
 }

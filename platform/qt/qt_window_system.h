@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/window_system.h"
+#include "platform/window_table.h"
 
 namespace sonocap::platform {
 
@@ -33,17 +34,14 @@ class QtWindowSystem final : public QObject, public WindowSystem {
     // The widget a handle names; nullptr for a hidden window, an unknown handle or a widget
     // that is gone.
     QWidget* WidgetOf(WindowHandle window) const;
-    bool IsWindow(WindowHandle window) const { return windows_.count(window) != 0; }
+    bool IsWindow(WindowHandle window) const { return table_.Contains(window); }
 
   protected:
     void customEvent(QEvent* event) override;
 
   private:
-    std::map<std::string, WindowProcedure> classes_;
-    std::map<WindowHandle, WindowProcedure> windows_;
+    WindowTable table_;
     std::map<WindowHandle, QPointer<QWidget>> widgets_;
-    // Handles are never reused, so a message left for a destroyed window finds nobody.
-    WindowHandle nextWindow_ = 1;
 };
 
 }  // namespace sonocap::platform

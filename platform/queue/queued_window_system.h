@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <deque>
-#include <map>
 #include <string>
 
 #include "platform/window_system.h"
+#include "platform/window_table.h"
 
 namespace sonocap::platform {
 
@@ -29,7 +29,7 @@ class QueuedWindowSystem : public WindowSystem {
     std::size_t DispatchPending();
 
     std::size_t PendingMessages() const { return pending_.size(); }
-    bool IsWindow(WindowHandle window) const { return windows_.count(window) != 0; }
+    bool IsWindow(WindowHandle window) const { return table_.Contains(window); }
 
   private:
     struct Message {
@@ -38,10 +38,8 @@ class QueuedWindowSystem : public WindowSystem {
         uintptr_t wParam;
         intptr_t lParam;
     };
-    std::map<std::string, WindowProcedure> classes_;
-    std::map<WindowHandle, WindowProcedure> windows_;
+    WindowTable table_;
     std::deque<Message> pending_;
-    WindowHandle nextWindow_ = 1;
     bool dispatching_ = false;
 };
 

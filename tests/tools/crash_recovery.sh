@@ -2,14 +2,10 @@
 # Crash recovery for real: a recording (the capture session over the simulated device, writing a
 # real file) is killed with SIGKILL in the middle; repair then gives a file that verify accepts
 # and sox reads, holding every buffer written before the kill, sample for sample. Both formats.
-set -uo pipefail
+. "$(dirname "$0")/test_lib.sh"
 cx=$1
 recorder=$2
 corpus=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 source=$corpus/d3_tracker_music.wav
 
 for format in wav cx; do
@@ -49,5 +45,4 @@ for format in wav cx; do
   echo "ok $format: killed after $written buffers; repaired to $frames frames"
 done
 
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+finish

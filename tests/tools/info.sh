@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # sonocap-cx info: the numbers agree with the file and with sox's measurements, as text and as
 # JSON, for .cx and WAV files.
-set -uo pipefail
+. "$(dirname "$0")/test_lib.sh"
 cx=$1
 corpus=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # peak_db WAV CHANNEL: sox's peak of one channel in dB relative to full scale.
 peak_db() {
@@ -75,5 +71,4 @@ grep -q "never finished (sonocap-cx repair rebuilds the header)" "$work/out" || 
 "$cx" info >/dev/null 2>&1; [ $? -eq 2 ] || fail "info without a file"
 "$cx" info --xml "$work/silence.cx" >/dev/null 2>&1; [ $? -eq 2 ] || fail "info --xml"
 
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+finish

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # encode and decode draw a progress bar on standard error when it is a terminal (here a pseudo-
 # terminal made by script(1)) and write nothing there when it is a file or a pipe.
-set -uo pipefail
+. "$(dirname "$0")/test_lib.sh"
 cx=$1
 corpus=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 # Whole capture buffers, so that encode has no note to print about dropped frames.
 clip=$work/clip.wav
 sox "$corpus/d2_game_score.wav" "$clip" trim 0 $((67 * 16384))s
@@ -26,5 +22,4 @@ sox "$clip" -t raw "$work/in.raw"
 sox "$work/a.wav" -t raw "$work/out.raw"
 cmp -s "$work/in.raw" "$work/out.raw" || fail "the round trip under a terminal changed the samples"
 
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+finish

@@ -3,13 +3,9 @@
 # (every offset), garbage appended, a header never finished, a file that is fine, and files that
 # are not recordings. A repair keeps every valid record, verifies, and keeps what it changed or
 # cut in the backups, from which the original comes back byte for byte.
-set -uo pipefail
+. "$(dirname "$0")/test_lib.sh"
 cx=$1
 corpus=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # unfinish FILE: give a recording the provisional header the recorder starts with.
 unfinish() {
@@ -147,5 +143,4 @@ expect_usage repair
 expect_usage repair a b
 expect_usage repair --force a
 
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+finish

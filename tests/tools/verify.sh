@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # sonocap-cx verify: a one-line verdict, status 0 only when the file is whole and, with
 # --against, equal to the WAV sample for sample; encode --verify writes the same bytes as encode.
-set -uo pipefail
+. "$(dirname "$0")/test_lib.sh"
 cx=$1
 corpus=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # expect STATUS FRAGMENT command...: the status, and FRAGMENT in what it printed.
 expect() {
@@ -83,5 +79,4 @@ expect 2 "unknown option --fast" "$cx" verify --fast "$good"
 expect 2 "unknown option --check" "$cx" encode --check "$wav" "$work/x.cx"
 expect 0 "usage: sonocap-cx verify" "$cx" verify --help
 
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+finish

@@ -20,6 +20,8 @@ cx=$build_dir/sonocap-cx
 . "$source_dir/tests/e2e/x_session.sh"
 . "$source_dir/tests/e2e/recorder_controls.sh"
 trap 'session_cleanup; rm -rf "$work"' EXIT
+# A test run that is cut short (ctest's timeout, Ctrl+C) still stops what it started.
+trap 'exit 1' TERM INT HUP
 
 for tool in Xvfb xdotool xclip import convert sox soxi; do
     command -v "$tool" >/dev/null || fail "$tool is missing: scripts/bootstrap.sh installs it"

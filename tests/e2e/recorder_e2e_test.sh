@@ -327,7 +327,7 @@ match() {
 match take1-paused "$work/take1-paused.wav" 2
 match take1 "$work/take1.wav" 1
 match take2 "$take2" 1
-[ "$(soxi -r "$take2")" = 44100 ] && [ "$(soxi -c "$take2")" = 2 ] && [ "$(soxi -b "$take2")" = 16 ] ||
+[ "$(soxi -r "$take2") $(soxi -c "$take2") $(soxi -b "$take2")" = "44100 2 16" ] ||
     fail "take2.wav is not 16-bit stereo at 44100 Hz"
 frames=$(soxi -s "$take2")
 [ "$frames" -eq $((($(stat -c %s "$take2") - 44) / 4)) ] ||

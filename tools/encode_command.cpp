@@ -64,6 +64,14 @@ int RunEncode(int argc, char** argv) {
                                       " bytes but the file holds only " +
                                       std::to_string(wave.presentDataBytes)});
     }
+    // A recording that never reached its stop keeps a data size of 0 with its samples behind it.
+    if (wave.declaredDataBytes == 0 && in.size() > wave.dataOffset) {
+        return ReportError(inPath,
+                           FileError{dataHeader, "data chunk of 0 bytes with " +
+                                                     std::to_string(in.size() - wave.dataOffset) +
+                                                     " bytes behind it: an unfinished recording? "
+                                                     "sonocap-cx repair rebuilds its header"});
+    }
     if (wave.declaredDataBytes % kBytesPerFrame != 0) {
         return ReportError(
             inPath,

@@ -46,6 +46,12 @@ expect 1 "offset 36: data chunk declares 4410000 bytes but the file holds only 1
   "$cx" encode "$work/cut.wav" "$work/x.cx"
 [ -e "$work/x.cx" ] && { echo "FAIL: x.cx left behind" >&2; failures=$((failures + 1)); }
 
+# A recording that never reached its stop: data size 0 with samples behind it.
+head -c 10044 "$corpus/d2_game_score.wav" >"$work/unfinished.wav"
+printf '\0\0\0\0' | dd of="$work/unfinished.wav" bs=1 seek=40 conv=notrunc status=none
+expect 1 "offset 36: data chunk of 0 bytes with 10000 bytes behind it: an unfinished recording? sonocap-cx repair" \
+  "$cx" encode "$work/unfinished.wav" "$work/x.cx"
+
 # Nine frames: one sub-block frame each, the ninth dropped with a note.
 head -c $((44 + 36)) "$corpus/d3_tracker_music.wav" >"$work/nine.wav"
 printf '\x24\x00\x00\x00' | dd of="$work/nine.wav" bs=1 seek=40 conv=notrunc status=none

@@ -13,10 +13,8 @@ namespace {
 constexpr int kClassSlots = 17;
 
 struct ChannelHistograms {
-    // Even and odd frames count into separate tables so that runs of equal classes do not
-    // serialise on one counter.
-    uint32_t order2[2][kClassSlots];
-    uint32_t order3[2][kClassSlots];
+    uint32_t order2[kClassSlots];
+    uint32_t order3[kClassSlots];
 };
 
 struct Choice {
@@ -29,12 +27,12 @@ struct Choice {
 // Offers the code lengths 1..15 of one order to `choice`. The cost is the channel's size in units
 // of 16 bits a sample; each step is rounded to double on its own, without fused multiply-add,
 // and a candidate wins unless it costs at least the kept best (so every candidate wins when n = 0).
-void OfferCodeLengths(const uint32_t (&classes)[2][kClassSlots], int32_t frameCount, int order,
+void OfferCodeLengths(const uint32_t (&classes)[kClassSlots], int32_t frameCount, int order,
                       Choice& choice) {
     const double n = frameCount;
     uint32_t normalCodes = 0;
     for (int k = kMinCodeLength; k <= kMaxCodeLength; ++k) {
-        normalCodes += classes[0][k - 1] + classes[1][k - 1];
+        normalCodes += classes[k - 1];
         const double p = normalCodes / n;
         const double escapes = (k + kEscapeBits) * (1.0 - p);
         const double normals = k * p;
@@ -53,15 +51,13 @@ struct BitPacker {
     uint64_t pending = 0;
     unsigned pendingBits = 0;
 
-    uint32_t spill = 0;  // where a word that is not yet full goes, so that no branch is needed
-
-    void Put(uint32_t code, unsigned length) {
+    // Whether a word is full follows the signal closely enough to defeat branch prediction, so
+    // every code stores its word: to the packet when the word is full, else to `spill`.
+    void Put(uint32_t code, unsigned length, uint32_t* spill) {
         pending |= static_cast<uint64_t>(code) << pendingBits;
         pendingBits += length;
-        // Whether a word is full follows the signal closely enough to defeat branch prediction.
         const unsigned full = pendingBits >> 5;
-        uint32_t* target = full ? word : &spill;
-        *target = static_cast<uint32_t>(pending);
+        *(full ? word : spill) = static_cast<uint32_t>(pending);
         word += full;
         pending >>= 32 * full;
         pendingBits -= 32 * full;
@@ -83,21 +79,21 @@ struct ChannelCoder {
           k(static_cast<unsigned>(codeLength)),
           threshold(thresholdForCodeLength(static_cast<uint16_t>(codeLength))) {}
 
-    void Code(int32_t i, BitPacker& packer) const {
+    void Code(int32_t i, BitPacker& packer, uint32_t* spill) const {
         const int32_t r = residuals[i];
         // |r| < t exactly when r + t - 1 lies in 0 .. 2t - 2.
         const bool normal = static_cast<uint32_t>(r) + threshold - 1 < 2 * threshold - 1;
         // An escape is k zero bits followed by the residual's 16-bit pattern.
         const uint32_t code = normal ? static_cast<uint32_t>(r) + threshold
                                      : static_cast<uint32_t>(static_cast<uint16_t>(r)) << k;
-        packer.Put(code, normal ? k : k + kEscapeBits);
+        packer.Put(code, normal ? k : k + kEscapeBits, spill);
     }
 };
 
 // Bits of a channel's codes: k for each normal code, k + 16 for each escape.
-uint32_t ChannelBits(const uint32_t (&classes)[2][kClassSlots], int32_t frameCount, int k) {
+uint32_t ChannelBits(const uint32_t (&classes)[kClassSlots], int32_t frameCount, int k) {
     uint32_t normalCodes = 0;
-    for (int c = 0; c < k; ++c) normalCodes += classes[0][c] + classes[1][c];
+    for (int c = 0; c < k; ++c) normalCodes += classes[c];
     return static_cast<uint32_t>(k) * static_cast<uint32_t>(frameCount) +
            kEscapeBits * (static_cast<uint32_t>(frameCount) - normalCodes);
 }
@@ -119,7 +115,7 @@ void Residuals(const uint16_t* x, int32_t n, int16_t* e2, int16_t* e3) {
     }
 }
 
-void Classify(const int16_t* r, int32_t n, uint32_t (&classes)[2][kClassSlots]) {
+void Classify(const int16_t* r, int32_t n, uint32_t (&classes)[kClassSlots]) {
     // The class is the exponent of 2|r| + 1 as a float (exact below 2^24): a form that the
     // compiler turns into vector code, leaving only the counting to scalar code.
     uint8_t cls[kMaxBlockFrames];
@@ -128,12 +124,19 @@ void Classify(const int16_t* r, int32_t n, uint32_t (&classes)[2][kClassSlots]) 
         const float f = static_cast<float>(2 * a + 1);
         cls[i] = static_cast<uint8_t>((std::bit_cast<uint32_t>(f) >> 23) - 127);
     }
+    // Four tables, so that runs of equal classes do not wait on one counter.
+    uint32_t counts[4][kClassSlots] = {};
     int32_t i = 0;
-    for (; i + 1 < n; i += 2) {
-        ++classes[0][cls[i]];
-        ++classes[1][cls[i + 1]];
+    for (; i + 3 < n; i += 4) {
+        ++counts[0][cls[i]];
+        ++counts[1][cls[i + 1]];
+        ++counts[2][cls[i + 2]];
+        ++counts[3][cls[i + 3]];
     }
-    if (i < n) ++classes[0][cls[i]];
+    for (; i < n; ++i) ++counts[0][cls[i]];
+    for (int c = 0; c < kClassSlots; ++c) {
+        classes[c] = counts[0][c] + counts[1][c] + counts[2][c] + counts[3][c];
+    }
 }
 
 }  // namespace
@@ -179,9 +182,10 @@ uint16_t BlockEncoder::encodeBlock(const int16_t* frames, uint32_t* out, int16_t
     if (leftBits % 32 != 0) *shared = 0;  // else it may lie beyond the packet
     BitPacker leftPacker{out + 1};
     BitPacker rightPacker{shared, 0, leftBits % 32};
+    uint32_t spill[2];
     for (int32_t i = 0; i < n; ++i) {
-        leftCoder.Code(i, leftPacker);
-        rightCoder.Code(i, rightPacker);
+        leftCoder.Code(i, leftPacker, &spill[0]);
+        rightCoder.Code(i, rightPacker, &spill[1]);
     }
     rightPacker.Flush();
     if (leftBits % 32 != 0) *shared |= static_cast<uint32_t>(leftPacker.pending);

@@ -5,6 +5,9 @@
 #
 # Every process started here is remembered by PID and stopped by session_cleanup, which the
 # calling script runs from its EXIT trap.
+#
+# The calling script sets source_dir (the repository), build_dir, work (a temporary folder of
+# its own), out (where screenshots go) and feeder (the fifo_feeder program).
 
 session_pids=()      # stopped in reverse order by session_cleanup
 session_audio_dir="" # set when this session started its own audio server

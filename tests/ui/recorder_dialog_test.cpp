@@ -279,6 +279,9 @@ class RecorderDialogTest : public QObject {
                                << "507:14 min";
         QTest::newRow("free space unknown") << 0LL << 0LL << false << -1LL << "00:00 min"
                                             << "--:-- min";
+        QTest::newRow("1 TiB, wider than the field")
+            << 0LL << 0LL << false << (1LL << 40) << "00:00 min"
+            << "103884:19 min";
     }
     void timeTexts() {
         QFETCH(qint64, totalFrames);
@@ -298,6 +301,8 @@ class RecorderDialogTest : public QObject {
         dialog->RefreshDisplay();
         QCOMPARE(dialog->RecordedField->text(), recorded);
         QCOMPARE(dialog->RemainingField->text(), remaining);
+        // A text wider than its field shows its beginning, never only its last digits.
+        QCOMPARE(dialog->RemainingField->cursorPosition(), 0);
         QCOMPARE(rig->disk.asked.back(), rig->Directory());
         // The counters were only borrowed for the display.
         captureSession.totalFrames = 0;

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "app/db_table.h"
-#include "app/program_environment.h"
-#include "app/settings.h"
+#include "settings/db_table.h"
+#include "settings/program_environment.h"
+#include "settings/settings.h"
 #include "ui/recorder_dialog.h"
 
 namespace sonocap {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "engine/filled_buffer.h"
 #include "platform/fake/counting_file_io.h"

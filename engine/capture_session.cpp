@@ -1,6 +1,6 @@
 #include "engine/capture_session.h"
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "codec/compressed_header.h"
 #include "codec/wave_header.h"
 #include "engine/aligned_pool.h"

@@ -1,6 +1,6 @@
 #include "engine/filled_buffer.h"
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "codec/capture_buffer_encoding.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/program_environment.h"
+#include "settings/program_environment.h"
 #include "engine/capture_session.h"
 
 namespace sonocap {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
 #include "platform/save_dialog.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/db_table.h"
+#include "settings/db_table.h"
 #include "platform/disk_space.h"
 
 namespace sonocap {

@@ -4,7 +4,7 @@
 #include <QScrollBar>
 #include <QUrl>
 
-#include "app/program_environment.h"
+#include "settings/program_environment.h"
 
 namespace sonocap {
 

@@ -13,8 +13,8 @@
 #include <QTimerEvent>
 #include <QToolTip>
 
-#include "app/db_table.h"
-#include "app/parameter_record.h"
+#include "settings/db_table.h"
+#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "engine/peak_meter.h"
 #include "engine/recorder_flags.h"

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "app/display_check.h"
-#include "app/parameter_file.h"
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/parameter_file.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "app/recorder_app.h"
 #include "engine/capture_session.h"
 #include "platform/fake/fake_file_io.h"

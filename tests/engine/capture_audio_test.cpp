@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "engine/aligned_pool.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"

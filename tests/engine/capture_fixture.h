@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "engine/aligned_pool.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program_environment.h"
+#include "settings/program_environment.h"
 #include "engine/dc_filter.h"
 #include "engine/recording_limits.h"
 #include "platform/fake/counting_file_io.h"

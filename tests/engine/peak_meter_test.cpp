@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program_environment.h"
+#include "settings/program_environment.h"
 #include "tests/engine/capture_fixture.h"
 
 namespace sonocap {

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "codec/wave_reader.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"

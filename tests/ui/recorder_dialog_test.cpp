@@ -10,8 +10,8 @@
 #include <fstream>
 #include <memory>
 
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
 #include "platform/message_sink.h"

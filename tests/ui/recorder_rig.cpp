@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/db_table.h"
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/db_table.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
 #include "platform/disk_space.h"

@@ -10,7 +10,7 @@
 #include <QThread>
 #include <cstdio>
 
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "tests/codec/test_signals.h"
 #include "tests/ui/recorder_rig.h"

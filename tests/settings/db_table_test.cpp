@@ -1,4 +1,4 @@
-#include "app/db_table.h"
+#include "settings/db_table.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/parameter_record.h"
+#include "settings/parameter_record.h"
 
 #include <cstring>
 #include <string>

@@ -1,12 +1,12 @@
-#include "app/parameter_file.h"
+#include "settings/parameter_file.h"
 
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "platform/fake/fake_file_io.h"
 #include "tests/app/parameter_images.h"
 #include "tests/platform/temp_directory.h"

@@ -1,4 +1,4 @@
-#include "app/program_environment.h"
+#include "settings/program_environment.h"
 
 #include <filesystem>
 #include <string>
@@ -111,7 +111,7 @@ TEST(ProgramEnvironmentOnThisSystem, DirectoryHoldsThisProgramAndLagIsZero) {
     ApplyMeterLag();
     ASSERT_FALSE(programDirectory.empty());
     EXPECT_EQ(programDirectory.back(), '/');
-    EXPECT_TRUE(std::filesystem::equivalent(programDirectory + "app_program_environment_test",
+    EXPECT_TRUE(std::filesystem::equivalent(programDirectory + "settings_program_environment_test",
                                             "/proc/self/exe"));
     EXPECT_EQ(osPlatform, 2);
     EXPECT_EQ(meterLagFrames, 0);

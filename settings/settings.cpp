@@ -1,7 +1,7 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 
-#include "app/parameter_file.h"
-#include "app/parameter_record.h"
+#include "settings/parameter_file.h"
+#include "settings/parameter_record.h"
 #include "platform/message_sink.h"
 
 namespace sonocap {

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <grp.h>
 #include <signal.h>
@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/recording_message_sink.h"
 #include "tests/app/child_process.h"

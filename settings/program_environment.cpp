@@ -1,4 +1,4 @@
-#include "app/program_environment.h"
+#include "settings/program_environment.h"
 
 #include "platform/system_info.h"
 

@@ -1,10 +1,10 @@
-#include "app/parameter_file.h"
+#include "settings/parameter_file.h"
 
 #include <cstring>
 #include <string>
 
-#include "app/parameter_record.h"
-#include "app/program_environment.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "platform/file_io.h"
 
 namespace sonocap {

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Fails when a folder includes a header from a folder it may not depend on. The folders depend one
+# way: platform, codec <- settings <- engine <- ui <- app; tools and uninstall stand beside them.
+# The engine, the codec and the settings never see Qt, PortAudio or ALSA.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+declare -A allowed=(
+  [platform]="platform"
+  [codec]="codec"
+  [settings]="settings codec platform"
+  [engine]="engine settings codec platform"
+  [ui]="ui engine settings codec platform"
+  [app]="app ui engine settings codec platform"
+  [tools]="tools codec"
+  [uninstall]="uninstall"
+)
+
+status=0
+for folder in "${!allowed[@]}"; do
+  while IFS=: read -r file _ include; do
+    target=${include#*\"}
+    target=${target%%/*}
+    if [[ " ${allowed[$folder]} " != *" $target "* ]]; then
+      echo "check-layers: $file includes \"${include#*\"} ($folder may not depend on $target)" >&2
+      status=1
+    fi
+  done < <(grep -rnE '^#include "[a-z_]+/' "$folder" --include='*.h' --include='*.cpp' || true)
+done
+
+# Platform backends are the only place for the outside libraries.
+if grep -rnE '^#include <(Q[A-Za-z]+|portaudio\.h|alsa/|jack/)' codec engine settings; then
+  echo "check-layers: codec, engine and settings must not include Qt, PortAudio, ALSA or JACK" >&2
+  status=1
+fi
+exit $status

@@ -9,7 +9,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build
 
 scripts/check-format.sh
-scripts/check-layers.sh
+scripts/check-layers.sh build
 
 # The sanitizer tree builds only the programs whose tests carry the label "sanitize".
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONOCAP_SANITIZE=ON >/dev/null

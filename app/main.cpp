@@ -4,7 +4,7 @@
 
 #include "app/display_check.h"
 #include "app/recorder_app.h"
-#include "platform/qt/qt_layers.h"
+#include "platform/program_layers.h"
 
 int main(int argc, char** argv) {
     if (!sonocap::HasDisplay([](const char* name) { return std::getenv(name); })) {
@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
-    sonocap::platform::QtLayers layers;
+    sonocap::platform::ProgramLayers layers;
     return sonocap::RunRecorderApp();
 }

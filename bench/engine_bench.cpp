@@ -8,17 +8,18 @@
 #include <cstring>
 #include <vector>
 
-#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "engine/filled_buffer.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "platform/file_io.h"
+#include "platform/posix/heap_allocator.h"
 #include "platform/queue/queued_window_system.h"
 #include "platform/save_dialog.h"
 #include "platform/wave_input.h"
 #include "platform/window_system.h"
+#include "settings/parameter_record.h"
 #include "tests/codec/test_signals.h"
 
 namespace {
@@ -36,10 +37,12 @@ void ProcessFilledBufferMusic(benchmark::State& state) {
     platform::CountingFileIo files;  // the disk is not what is measured
     platform::FakeSaveDialog dialog;
     dialog.answers.push_back("/bench/take.cx");
-    platform::InstallWaveInput(&device);
-    platform::InstallWindowSystem(&windows);
-    platform::InstallFileIo(&files);
-    platform::InstallSaveDialog(&dialog);
+    platform::HeapAllocator heap;
+    const platform::LayerGuard<platform::WaveInput> deviceGuard(device);
+    const platform::LayerGuard<platform::WindowSystem> windowsGuard(windows);
+    const platform::LayerGuard<platform::FileIo> filesGuard(files);
+    const platform::LayerGuard<platform::SaveDialog> dialogGuard(dialog);
+    const platform::LayerGuard<platform::Allocator> heapGuard(heap);
     SetDefaultParameters(parameterRecord);
     parameterRecord.compression = 1;
     parameterRecord.dcFilter = 1;
@@ -66,10 +69,6 @@ void ProcessFilledBufferMusic(benchmark::State& state) {
         static_cast<double>(captureSession.bytesWritten) / static_cast<double>(slot);
 
     StopRecording();
-    platform::InstallWaveInput(nullptr);
-    platform::InstallWindowSystem(nullptr);
-    platform::InstallFileIo(nullptr);
-    platform::InstallSaveDialog(nullptr);
 }
 
 BENCHMARK(ProcessFilledBufferMusic)->Unit(benchmark::kMicrosecond);

@@ -30,8 +30,8 @@ void* PoolAlloc(int32_t bytes) {
     // No entry is left once the last one has been taken; a negative size is no request.
     if (poolCount >= kPoolEntries || bytes < 0) throw PoolOutOfMemory();
 
-    void* raw = platform::CurrentAllocator().Allocate(static_cast<std::size_t>(bytes) +
-                                                      (kPoolAlignment - 1));
+    void* raw = platform::Current<platform::Allocator>().Allocate(static_cast<std::size_t>(bytes) +
+                                                                  (kPoolAlignment - 1));
     if (raw == nullptr) throw PoolOutOfMemory();
 
     PoolEntry& entry = poolTable[poolCount];
@@ -48,7 +48,7 @@ void PoolFree(void* block) {
             PoolEntry& entry = poolTable[i];
             if (entry.raw == nullptr || entry.aligned != block) continue;
             // A block the platform refuses to release stays in the table.
-            if (platform::CurrentAllocator().Release(entry.raw)) entry = PoolEntry{};
+            if (platform::Current<platform::Allocator>().Release(entry.raw)) entry = PoolEntry{};
             break;
         }
     }

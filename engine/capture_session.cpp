@@ -1,6 +1,5 @@
 #include "engine/capture_session.h"
 
-#include "settings/parameter_record.h"
 #include "codec/compressed_header.h"
 #include "codec/wave_header.h"
 #include "engine/aligned_pool.h"
@@ -10,6 +9,7 @@
 #include "engine/recording_buffers.h"
 #include "engine/recording_file_choice.h"
 #include "platform/message_sink.h"
+#include "settings/parameter_record.h"
 
 namespace sonocap {
 
@@ -22,7 +22,7 @@ constexpr char kOverwriteText[] = " File exist, do you want to overwrite it ? \n
 
 // Asks until the user has a file that is new or may be overwritten; false on cancel.
 bool ChooseNewOrReplaceableFile() {
-    platform::FileIo& files = platform::CurrentFileIo();
+    platform::FileIo& files = platform::Current<platform::FileIo>();
     for (;;) {
         if (ChooseRecordingFile() == 0) return false;
         const platform::FileHandle existing = files.OpenForReading(captureSession.filePath);
@@ -32,7 +32,8 @@ bool ChooseNewOrReplaceableFile() {
         question.title = kOverwriteTitle;
         question.text = kOverwriteText;
         question.buttons = platform::MessageButtons::kOkCancel;
-        if (platform::CurrentMessageSink().ShowMessage(question) == platform::MessageAnswer::kOk) {
+        if (platform::Current<platform::MessageSink>().ShowMessage(question) ==
+            platform::MessageAnswer::kOk) {
             return true;
         }
     }
@@ -40,7 +41,7 @@ bool ChooseNewOrReplaceableFile() {
 
 // The header a file starts with: sizes 0, to be rewritten at the stop.
 bool WriteProvisionalHeader() {
-    platform::FileIo& files = platform::CurrentFileIo();
+    platform::FileIo& files = platform::Current<platform::FileIo>();
     if (parameterRecord.compression != 0) {
         uint8_t header[kCompressedHeaderBytes];
         buildCompressedPlaceholder(header);
@@ -53,7 +54,7 @@ bool WriteProvisionalHeader() {
 
 void WriteFinalHeader() {
     const CaptureSession& s = captureSession;
-    platform::FileIo& files = platform::CurrentFileIo();
+    platform::FileIo& files = platform::Current<platform::FileIo>();
     if (parameterRecord.compression != 0) {
         uint8_t header[kCompressedHeaderBytes];
         buildCompressedHeader(static_cast<uint32_t>(kCompressedHeaderBytes + s.bytesWritten),
@@ -67,13 +68,13 @@ void WriteFinalHeader() {
 }
 
 void CloseRecordingFile() {
-    platform::CurrentFileIo().Close(captureSession.file);
+    platform::Current<platform::FileIo>().Close(captureSession.file);
     captureSession.file = platform::kNoFile;
 }
 
 void CloseCallbackWindow() {
-    platform::CurrentWindowSystem().SendMessage(captureSession.callbackWindow, platform::kWmClose,
-                                                0, 0);
+    platform::Current<platform::WindowSystem>().SendMessage(captureSession.callbackWindow,
+                                                            platform::kWmClose, 0, 0);
     captureSession.callbackWindow = platform::kNoWindow;
 }
 
@@ -83,7 +84,7 @@ int32_t StartRecording() {
     CaptureSession& s = captureSession;
     if (!ChooseNewOrReplaceableFile()) return kRecordingCancelled;
 
-    s.file = platform::CurrentFileIo().CreateForWriting(s.filePath);
+    s.file = platform::Current<platform::FileIo>().CreateForWriting(s.filePath);
     if (s.file == platform::kNoFile) return kFileNotCreated;
     s.driveRoot = DirectoryOfPath(s.filePath);
 
@@ -148,7 +149,7 @@ void StopRecording() {
     s.device->Close();
     s.device = nullptr;
 
-    platform::CurrentFileIo().Seek(s.file, 0);
+    platform::Current<platform::FileIo>().Seek(s.file, 0);
     WriteFinalHeader();
     CloseCallbackWindow();
     CloseRecordingFile();
@@ -156,14 +157,14 @@ void StopRecording() {
 }
 
 platform::WaveResult OpenWaveInput() {
-    platform::WaveInput& input = platform::CurrentWaveInput();
+    platform::WaveInput& input = platform::Current<platform::WaveInput>();
     const platform::WaveResult result = input.Open(captureSession.callbackWindow);
     captureSession.device = result == platform::kWaveOk ? &input : nullptr;
     return result;
 }
 
 int32_t CreateCallbackWindow() {
-    platform::WindowSystem& windows = platform::CurrentWindowSystem();
+    platform::WindowSystem& windows = platform::Current<platform::WindowSystem>();
     // Fails harmlessly from the second recording on: the class is there already.
     windows.RegisterWindowClass(kCallbackWindowClass, WAVEWndProc);
     captureSession.callbackWindow = windows.CreateHiddenWindow(kCallbackWindowClass, ownerWindow);
@@ -174,13 +175,14 @@ intptr_t WAVEWndProc(platform::WindowHandle window, uint32_t message, uintptr_t 
                      intptr_t lParam) {
     switch (message) {
         case platform::kWmClose:
-            platform::CurrentWindowSystem().DestroyWindow(window);
+            platform::Current<platform::WindowSystem>().DestroyWindow(window);
             return 1;
         case platform::kMmWimData:
             ProcessFilledBuffer(reinterpret_cast<platform::WaveHeader*>(lParam));
             return 0;
         default:
-            return platform::CurrentWindowSystem().DefWindowProc(window, message, wParam, lParam);
+            return platform::Current<platform::WindowSystem>().DefWindowProc(window, message,
+                                                                             wParam, lParam);
     }
 }
 

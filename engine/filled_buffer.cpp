@@ -1,19 +1,19 @@
 #include "engine/filled_buffer.h"
 
-#include "settings/parameter_record.h"
 #include "codec/capture_buffer_encoding.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
 #include "engine/recording_limits.h"
 #include "platform/file_io.h"
+#include "settings/parameter_record.h"
 
 namespace sonocap {
 
 namespace {
 
 int32_t WriteToRecording(const void* data, int32_t bytes) {
-    return static_cast<int32_t>(platform::CurrentFileIo().Write(captureSession.file, data,
-                                                                static_cast<std::size_t>(bytes)));
+    return static_cast<int32_t>(platform::Current<platform::FileIo>().Write(
+        captureSession.file, data, static_cast<std::size_t>(bytes)));
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "settings/program_environment.h"
 #include "engine/capture_session.h"
+#include "settings/program_environment.h"
 
 namespace sonocap {
 

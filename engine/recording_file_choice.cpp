@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
 #include "platform/save_dialog.h"
+#include "settings/parameter_record.h"
 
 namespace sonocap {
 
@@ -39,7 +39,7 @@ int32_t ChooseRecordingFile() {
         strnlen(parameterRecord.lastDirectory, sizeof parameterRecord.lastDirectory));
 
     std::string chosen;
-    if (!platform::CurrentSaveDialog().ChooseFile(request, chosen)) return 0;
+    if (!platform::Current<platform::SaveDialog>().ChooseFile(request, chosen)) return 0;
     // Cutting a longer path would name another file; an embedded NUL likewise.
     if (chosen.empty() || chosen.size() >= kFilePathBytes ||
         chosen.find('\0') != std::string::npos) {

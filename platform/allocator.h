@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/layer.h"
+
 // Fixed (non-moving) blocks of memory whose contents are undefined.
 
 namespace sonocap::platform {
@@ -17,10 +19,7 @@ class Allocator {
     virtual bool Release(void* block) = 0;
 };
 
-// The allocator in use: the C heap unless a test installed another one.
-Allocator& CurrentAllocator();
-
-// Makes `allocator` the one in use; nullptr goes back to the C heap.
-void InstallAllocator(Allocator* allocator);
+template <>
+inline constexpr const char* kLayerName<Allocator> = "memory";
 
 }  // namespace sonocap::platform

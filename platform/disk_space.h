@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/layer.h"
+
 // How much room is left on the file system that holds a directory.
 
 namespace sonocap::platform {
@@ -17,10 +19,7 @@ class DiskSpace {
     virtual std::optional<uint64_t> FreeBytes(const std::string& directory) = 0;
 };
 
-// The layer in use: the real file system unless a test installed another one.
-DiskSpace& CurrentDiskSpace();
-
-// Makes `space` the layer in use; nullptr goes back to the real file system.
-void InstallDiskSpace(DiskSpace* space);
+template <>
+inline constexpr const char* kLayerName<DiskSpace> = "disk space";
 
 }  // namespace sonocap::platform

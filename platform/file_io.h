@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/layer.h"
+
 // Binary files read and written front to back, without text translation.
 
 namespace sonocap::platform {
@@ -38,10 +40,7 @@ class FileIo {
     virtual bool Close(FileHandle file) = 0;
 };
 
-// The file layer in use: the real file system unless a test installed another one.
-FileIo& CurrentFileIo();
-
-// Makes `files` the layer in use; nullptr goes back to the real file system.
-void InstallFileIo(FileIo* files);
+template <>
+inline constexpr const char* kLayerName<FileIo> = "file";
 
 }  // namespace sonocap::platform

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/layer.h"
+
 // Modal message boxes without owner window and without icon: the only way the program
 // tells the user about a failure.
 
@@ -27,10 +29,7 @@ class MessageSink {
     virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;
 };
 
-// The sink in use: the console unless a window system or a test installed another one.
-MessageSink& CurrentMessageSink();
-
-// Makes `sink` the one in use; nullptr goes back to the console.
-void InstallMessageSink(MessageSink* sink);
+template <>
+inline constexpr const char* kLayerName<MessageSink> = "message";
 
 }  // namespace sonocap::platform

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/layer.h"
 #include "platform/window_system.h"
 
 // The dialog in which the user names a file to be written. It never asks about overwriting an
@@ -27,11 +28,7 @@ class SaveDialog {
     virtual bool ChooseFile(const SaveFileRequest& request, std::string& path) = 0;
 };
 
-// The dialog in use. Without a window system nobody can answer, so until one is installed
-// every choice is cancelled.
-SaveDialog& CurrentSaveDialog();
-
-// Makes `dialog` the one in use; nullptr goes back to cancelling every choice.
-void InstallSaveDialog(SaveDialog* dialog);
+template <>
+inline constexpr const char* kLayerName<SaveDialog> = "save dialog";
 
 }  // namespace sonocap::platform

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/layer.h"
+
 // What the program asks of the system about itself: the file it was started from and the
 // class of the operating system it runs on.
 
@@ -33,10 +35,7 @@ class SystemInfo {
     virtual bool QueryOsVersion(OsVersionInfo& info) = 0;
 };
 
-// The layer in use: the real system unless a test installed another one.
-SystemInfo& CurrentSystemInfo();
-
-// Makes `info` the layer in use; nullptr goes back to the real system.
-void InstallSystemInfo(SystemInfo* info);
+template <>
+inline constexpr const char* kLayerName<SystemInfo> = "system information";
 
 }  // namespace sonocap::platform

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/layer.h"
 #include "platform/window_system.h"
 
 // Capture from the default input in the one format of a recording: PCM, 2 channels, 44 100 Hz,
@@ -68,10 +69,7 @@ class WaveInput {
     virtual void DeliverNotifications() = 0;
 };
 
-// The device in use: PortAudio's default input unless a test installed another one.
-WaveInput& CurrentWaveInput();
-
-// Makes `input` the device in use; nullptr goes back to PortAudio.
-void InstallWaveInput(WaveInput* input);
+template <>
+inline constexpr const char* kLayerName<WaveInput> = "wave input";
 
 }  // namespace sonocap::platform

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/layer.h"
+
 // Hidden windows that receive messages: the device's notifications are posted to one and
 // dispatched by the event loop of the user-interface thread, one at a time, in the order they
 // were posted. A destroyed window receives nothing more; messages still pending for it are
@@ -40,11 +42,7 @@ class WindowSystem {
                                    intptr_t lParam) = 0;
 };
 
-// The window system in use: a plain message queue (QueuedWindowSystem) unless the
-// application or a test installed another one.
-WindowSystem& CurrentWindowSystem();
-
-// Makes `system` the one in use; nullptr goes back to the plain message queue.
-void InstallWindowSystem(WindowSystem* system);
+template <>
+inline constexpr const char* kLayerName<WindowSystem> = "window system";
 
 }  // namespace sonocap::platform

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header from a folder it may not depend on. The folders depend one
 # way: platform, codec <- settings <- engine <- ui <- app; tools and uninstall stand beside them.
-# The engine, the codec and the settings never see Qt, PortAudio or ALSA.
+# The engine, the codec and the settings never see Qt, PortAudio or ALSA. Given a build tree, it
+# also fails when a test program links PortAudio without recording from a real device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,5 +33,16 @@ done
 if grep -rnE '^#include <(Q[A-Za-z]+|portaudio\.h|alsa/|jack/)' codec engine settings; then
   echo "check-layers: codec, engine and settings must not include Qt, PortAudio, ALSA or JACK" >&2
   status=1
+fi
+
+# Only the recording tests against the real device may reach the sound system.
+if [ $# -ge 1 ]; then
+  while IFS= read -r program; do
+    case $program in */engine_capture_audio_test) continue ;; esac
+    if ldd "$program" 2>/dev/null | grep -q libportaudio; then
+      echo "check-layers: $program links PortAudio but records from no real device" >&2
+      status=1
+    fi
+  done < <(find "$1/tests" "$1/bench" -type f -perm -u+x 2>/dev/null)
 fi
 exit $status

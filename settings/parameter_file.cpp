@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_io.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
-#include "platform/file_io.h"
 
 namespace sonocap {
 
@@ -16,7 +16,7 @@ std::string ParameterFilePath() {
 }  // namespace
 
 bool LoadParameterFile() {
-    platform::FileIo& files = platform::CurrentFileIo();
+    platform::FileIo& files = platform::Current<platform::FileIo>();
     const platform::FileHandle file = files.OpenForReading(ParameterFilePath());
     if (file == platform::kNoFile) return false;
     if (files.Length(file) != static_cast<int64_t>(kParameterRecordBytes)) {
@@ -38,7 +38,7 @@ bool LoadParameterFile() {
 }
 
 bool SaveParameterFile() {
-    platform::FileIo& files = platform::CurrentFileIo();
+    platform::FileIo& files = platform::Current<platform::FileIo>();
     const platform::FileHandle file = files.CreateForWriting(ParameterFilePath());
     if (file == platform::kNoFile) return false;
     const ParameterImage image = EncodeParameterRecord(parameterRecord);

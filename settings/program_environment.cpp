@@ -27,7 +27,7 @@ int32_t ClassifyOs(const platform::OsVersionInfo& info) {
 }  // namespace
 
 void FindProgramDirectory() {
-    const std::string path = platform::CurrentSystemInfo().ExecutablePath();
+    const std::string path = platform::Current<platform::SystemInfo>().ExecutablePath();
     const std::size_t separator = path.rfind(platform::kPathSeparator);
     programDirectory =
         separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
@@ -36,7 +36,7 @@ void FindProgramDirectory() {
 void CheckOsVersion() {
     // A failed query leaves the zeroed structure, which classifies as the oldest system.
     platform::OsVersionInfo info;
-    platform::CurrentSystemInfo().QueryOsVersion(info);
+    platform::Current<platform::SystemInfo>().QueryOsVersion(info);
     osPlatform = ClassifyOs(info);
 }
 

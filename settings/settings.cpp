@@ -1,8 +1,8 @@
 #include "settings/settings.h"
 
+#include "platform/message_sink.h"
 #include "settings/parameter_file.h"
 #include "settings/parameter_record.h"
-#include "platform/message_sink.h"
 
 namespace sonocap {
 
@@ -24,7 +24,7 @@ void ShowSettingsMessage(const char* title, const char* text) {
     request.text = text;
     request.buttons = platform::MessageButtons::kOk;
     request.systemModal = true;
-    platform::CurrentMessageSink().ShowMessage(request);
+    platform::Current<platform::MessageSink>().ShowMessage(request);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "settings/db_table.h"
 #include "platform/disk_space.h"
+#include "settings/db_table.h"
 
 namespace sonocap {
 
@@ -37,7 +37,7 @@ float MeterTarget(float db) {
 }
 
 std::optional<uint64_t> FreeDiskBytes(const std::string& directory) {
-    return platform::CurrentDiskSpace().FreeBytes(directory);
+    return platform::Current<platform::DiskSpace>().FreeBytes(directory);
 }
 
 }  // namespace sonocap

@@ -13,13 +13,13 @@
 #include <QTimerEvent>
 #include <QToolTip>
 
-#include "settings/db_table.h"
-#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
 #include "engine/peak_meter.h"
 #include "engine/recorder_flags.h"
 #include "platform/qt/qt_window_system.h"
 #include "platform/wave_input.h"
+#include "settings/db_table.h"
+#include "settings/parameter_record.h"
 #include "ui/about_dialog.h"
 #include "ui/button_images.h"
 #include "ui/dialog_units.h"
@@ -227,7 +227,8 @@ void RecorderDialog::BuildSystemMenu() {
 
 void RecorderDialog::Initialize() {
     // The handle the capture session uses as owner of its save dialog.
-    if (auto* windows = dynamic_cast<platform::QtWindowSystem*>(&platform::CurrentWindowSystem())) {
+    if (auto* windows =
+            dynamic_cast<platform::QtWindowSystem*>(&platform::Current<platform::WindowSystem>())) {
         ownerWindow = windows->HandleOf(this);
     }
     recordImage = sonocap::RecordImage();
@@ -286,7 +287,7 @@ void RecorderDialog::ToggleRecording() {
 void RecorderDialog::ShowStartFailure(int32_t result) {
     QString reason;
     if (result == kDeviceNotOpened) {
-        reason = QString::fromStdString(platform::CurrentWaveInput().OpenFailure());
+        reason = QString::fromStdString(platform::Current<platform::WaveInput>().OpenFailure());
         if (reason.isEmpty()) reason = "the device refused to open";
         reason = "The input device could not be opened: " + reason + ".";
     } else if (result == kNoMemoryForBuffers) {

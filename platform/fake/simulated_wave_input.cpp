@@ -68,7 +68,7 @@ void SimulatedWaveInput::ReturnFront(uint32_t bytes) {
     headBytes_ = 0;
     header->dwBytesRecorded = bytes;
     header->dwFlags = (header->dwFlags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-    CurrentWindowSystem().PostMessage(window_, kMmWimData, 0, reinterpret_cast<intptr_t>(header));
+    Current<WindowSystem>().PostMessage(window_, kMmWimData, 0, reinterpret_cast<intptr_t>(header));
 }
 
 WaveResult SimulatedWaveInput::Stop() {

@@ -182,8 +182,8 @@ void PortAudioWaveInput::Complete(WaveHeader* header, uint32_t bytes) {
 
 void PortAudioWaveInput::PostCompleted() {
     while (WaveHeader* header = completed_.Pop()) {
-        CurrentWindowSystem().PostMessage(window_, kMmWimData, 0,
-                                          reinterpret_cast<intptr_t>(header));
+        Current<WindowSystem>().PostMessage(window_, kMmWimData, 0,
+                                            reinterpret_cast<intptr_t>(header));
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/message_sink.h"
 #include "platform/qt/qt_message_sink.h"
 #include "platform/qt/qt_save_dialog.h"
 #include "platform/qt/qt_wave_notifier.h"
 #include "platform/qt/qt_window_system.h"
+#include "platform/save_dialog.h"
 
 namespace sonocap::platform {
 
@@ -12,7 +14,6 @@ namespace sonocap::platform {
 class QtLayers {
   public:
     QtLayers();
-    ~QtLayers();
     QtLayers(const QtLayers&) = delete;
     QtLayers& operator=(const QtLayers&) = delete;
 
@@ -21,6 +22,11 @@ class QtLayers {
     QtSaveDialog saveDialog{windows};
     // Watches the device that was in use when the layers were installed.
     QtWaveNotifier notifier;
+
+  private:
+    LayerGuard<WindowSystem> windowsGuard_{windows};
+    LayerGuard<MessageSink> messagesGuard_{messages};
+    LayerGuard<SaveDialog> saveDialogGuard_{saveDialog};
 };
 
 }  // namespace sonocap::platform

@@ -8,9 +8,6 @@
 #include <memory>
 
 #include "app/display_check.h"
-#include "settings/parameter_file.h"
-#include "settings/parameter_record.h"
-#include "settings/program_environment.h"
 #include "app/recorder_app.h"
 #include "engine/capture_session.h"
 #include "platform/fake/fake_file_io.h"
@@ -18,6 +15,9 @@
 #include "platform/file_io.h"
 #include "platform/message_sink.h"
 #include "platform/system_info.h"
+#include "settings/parameter_file.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "tests/ui/recorder_rig.h"
 #include "ui/image_button.h"
 #include "ui/recorder_dialog.h"
@@ -85,13 +85,13 @@ class RecorderAppTest : public QObject {
         files.createdPaths.clear();
         witness.titles.clear();
         witness.shownOverWindow.clear();
-        platform::InstallSystemInfo(&system);
-        platform::InstallFileIo(&files);
-        platform::InstallMessageSink(&witness);
+        platform::Install<platform::SystemInfo>(&system);
+        platform::Install<platform::FileIo>(&files);
+        platform::Install<platform::MessageSink>(&witness);
     }
     void cleanup() {
-        platform::InstallSystemInfo(nullptr);
-        platform::InstallFileIo(nullptr);
+        platform::Install<platform::SystemInfo>(nullptr);
+        platform::Install<platform::FileIo>(&rig->files);
         rig.reset();
     }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_allocator.h"
+#include "platform/posix/heap_allocator.h"
 
 namespace sonocap {
 namespace {
@@ -25,13 +26,13 @@ void EmptyPool() {
 
 class AlignedPoolTest : public ::testing::Test {
   protected:
-    void SetUp() override { platform::InstallAllocator(&allocator_); }
+    void SetUp() override { platform::Install<platform::Allocator>(&allocator_); }
     void TearDown() override {
         allocator_.failReleases = false;
         EmptyPool();
         EXPECT_EQ(PoolCount(), 0);
         EXPECT_EQ(allocator_.liveBlocks(), 0u);
-        platform::InstallAllocator(nullptr);
+        platform::Install<platform::Allocator>(nullptr);
     }
 
     std::vector<PoolEntry> Table() const {
@@ -79,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(SizesAndOffsets, PoolAlignment,
 class PoolAlignmentOnTheHeap : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(PoolAlignmentOnTheHeap, UsableBytesLieInsideTheAllocation) {
+    platform::HeapAllocator heap;
+    const platform::LayerGuard<platform::Allocator> real(heap);
     const int32_t bytes = GetParam();
     void* block = PoolAlloc(bytes);
     EXPECT_EQ(Address(block) % 32, 0u);

@@ -16,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/parameter_record.h"
-#include "settings/program_environment.h"
 #include "engine/aligned_pool.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
@@ -25,10 +23,14 @@
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/message_sink.h"
+#include "platform/portaudio/portaudio_wave_input.h"
+#include "platform/posix/heap_allocator.h"
+#include "platform/posix/posix_file_io.h"
 #include "platform/queue/queued_window_system.h"
 #include "platform/save_dialog.h"
-#include "platform/wave_input.h"
 #include "platform/window_system.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "tests/engine/recording_files.h"
 #include "tests/platform/temp_directory.h"
 
@@ -36,6 +38,16 @@ namespace sonocap {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The device, the files and the memory that the program itself has.
+struct RealLayers {
+    platform::PortAudioWaveInput device;
+    platform::PosixFileIo files;
+    platform::HeapAllocator heap;
+    platform::LayerGuard<platform::WaveInput> deviceGuard{device};
+    platform::LayerGuard<platform::FileIo> filesGuard{files};
+    platform::LayerGuard<platform::Allocator> heapGuard{heap};
+};
 
 constexpr int32_t kFedFrames = 10 * 44100;
 constexpr auto kRecordingTime = std::chrono::milliseconds(3000);
@@ -142,21 +154,21 @@ class CaptureAudio : public ::testing::TestWithParam<AudioCase> {
         fifo_ = std::string(server) + "/testsrc.fifo";
         captureSession = CaptureSession{};
         SetDefaultParameters(parameterRecord);
-        platform::InstallSaveDialog(&saveDialog_);
-        platform::InstallMessageSink(&messages_);
-        platform::InstallWindowSystem(&windows_);
+        platform::Install<platform::SaveDialog>(&saveDialog_);
+        platform::Install<platform::MessageSink>(&messages_);
+        platform::Install<platform::WindowSystem>(&windows_);
         DrainFifo(fifo_);
     }
     void TearDown() override {
-        platform::InstallSaveDialog(nullptr);
-        platform::InstallMessageSink(nullptr);
-        platform::InstallWindowSystem(nullptr);
+        platform::Install<platform::SaveDialog>(nullptr);
+        platform::Install<platform::MessageSink>(nullptr);
+        platform::Install<platform::WindowSystem>(nullptr);
     }
 
     // Runs the event loop of a recording for `duration`: notifications as they come, the
     // metering every 55 ms.
     void RunEventLoop(Clock::duration duration) {
-        platform::WaveInput& input = platform::CurrentWaveInput();
+        platform::WaveInput& input = platform::Current<platform::WaveInput>();
         const auto end = Clock::now() + duration;
         auto nextTick = Clock::now();
         while (Clock::now() < end) {
@@ -171,6 +183,7 @@ class CaptureAudio : public ::testing::TestWithParam<AudioCase> {
         }
     }
 
+    RealLayers real_;
     testing::TempDirectory directory_;
     std::string fifo_;
     platform::FakeSaveDialog saveDialog_;
@@ -189,7 +202,8 @@ TEST_P(CaptureAudio, StoresTheFedSignalExactly) {
         const Feeder feeder(fifo_, fed);
         const int32_t started = StartRecording();
         ASSERT_EQ(started, kRecordingStarted)
-            << "the device did not open: " << platform::CurrentWaveInput().OpenFailure();
+            << "the device did not open: "
+            << platform::Current<platform::WaveInput>().OpenFailure();
         RunEventLoop(kRecordingTime);
         EXPECT_GT(captureSession.peakLeft + captureSession.peakRight, 0) << "the meter saw nothing";
         StopRecording();
@@ -262,6 +276,7 @@ bool MachineHasSoundCard() {
 
 TEST(CaptureAudioWithoutServer, StartReturnsMinusTwoAndKeepsTheFile) {
     if (MachineHasSoundCard()) GTEST_SKIP() << "this machine has a sound card to open";
+    RealLayers real;
     testing::TempDirectory directory;
     // No server to reach, and none to start.
     const std::string clientConfig = directory.file("client.conf");
@@ -273,18 +288,18 @@ TEST(CaptureAudioWithoutServer, StartReturnsMinusTwoAndKeepsTheFile) {
     SetDefaultParameters(parameterRecord);
     platform::FakeSaveDialog dialog;
     dialog.answers.push_back(directory.file("take.wav"));
-    platform::InstallSaveDialog(&dialog);
+    platform::Install<platform::SaveDialog>(&dialog);
     platform::QueuedWindowSystem windows;
-    platform::InstallWindowSystem(&windows);
+    platform::Install<platform::WindowSystem>(&windows);
 
     EXPECT_EQ(StartRecording(), kDeviceNotOpened);
-    EXPECT_FALSE(platform::CurrentWaveInput().OpenFailure().empty());
+    EXPECT_FALSE(platform::Current<platform::WaveInput>().OpenFailure().empty());
     EXPECT_EQ(captureSession.device, nullptr);
     EXPECT_EQ(PoolCount(), 0);
     EXPECT_EQ(windows.PendingMessages(), 0u);
     EXPECT_EQ(test::ReadFileBytes(directory.file("take.wav")).size(), 44u);
-    platform::InstallSaveDialog(nullptr);
-    platform::InstallWindowSystem(nullptr);
+    platform::Install<platform::SaveDialog>(nullptr);
+    platform::Install<platform::WindowSystem>(nullptr);
 }
 
 }  // namespace

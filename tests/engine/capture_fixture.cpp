@@ -1,11 +1,5 @@
 #include "tests/engine/capture_fixture.h"
 
-#include "platform/file_io.h"
-#include "platform/message_sink.h"
-#include "platform/save_dialog.h"
-#include "platform/wave_input.h"
-#include "platform/window_system.h"
-
 namespace sonocap::test {
 
 void CaptureFixture::SetUp() {
@@ -16,22 +10,12 @@ void CaptureFixture::SetUp() {
     ownerWindow = platform::kNoWindow;
     files.journal = &journal;
     device.journal = &journal;
-    platform::InstallWaveInput(&device);
-    platform::InstallWindowSystem(&windows);
-    platform::InstallFileIo(&files);
-    platform::InstallSaveDialog(&saveDialog);
-    platform::InstallMessageSink(&messages);
 }
 
 void CaptureFixture::TearDown() {
     if (captureSession.device != nullptr) StopRecording();
     EXPECT_EQ(PoolCount(), 0) << "pool blocks left behind";
     EXPECT_EQ(files.openFiles, 0) << "files left open";
-    platform::InstallWaveInput(nullptr);
-    platform::InstallWindowSystem(nullptr);
-    platform::InstallFileIo(nullptr);
-    platform::InstallSaveDialog(nullptr);
-    platform::InstallMessageSink(nullptr);
 }
 
 void CaptureFixture::UseFormat(bool compressed, bool dcFilter) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/parameter_record.h"
 #include "engine/aligned_pool.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
@@ -16,6 +15,8 @@
 #include "platform/fake/journaling_window_system.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/fake/simulated_wave_input.h"
+#include "platform/posix/heap_allocator.h"
+#include "settings/parameter_record.h"
 #include "tests/platform/temp_directory.h"
 
 namespace sonocap::test {
@@ -42,6 +43,15 @@ class CaptureFixture : public ::testing::Test {
     platform::FakeFileIo files;
     platform::FakeSaveDialog saveDialog;
     platform::RecordingMessageSink messages;
+    platform::HeapAllocator heap;
+
+  private:
+    platform::LayerGuard<platform::WaveInput> deviceGuard_{device};
+    platform::LayerGuard<platform::WindowSystem> windowsGuard_{windows};
+    platform::LayerGuard<platform::FileIo> filesGuard_{files};
+    platform::LayerGuard<platform::SaveDialog> saveDialogGuard_{saveDialog};
+    platform::LayerGuard<platform::MessageSink> messagesGuard_{messages};
+    platform::LayerGuard<platform::Allocator> heapGuard_{heap};
 };
 
 // `frames` stereo frames: left i, right -i, wrapping, so every frame tells where it came from.

@@ -73,7 +73,7 @@ TEST_F(CaptureSessionStart, ClearsTheRingAndResetsCountersButNotThePeaks) {
     captureSession.dcStateLeft = 0.5;
     captureSession.dcStateRight = -0.5;
     platform::FakeAllocator dirty;
-    platform::InstallAllocator(&dirty);
+    const platform::LayerGuard<platform::Allocator> dirtyGuard(dirty);
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
     for (int32_t i = 0; i < kRingSamples; ++i) ASSERT_EQ(captureSession.ring[i], 0) << i;
     const CaptureSession& s = captureSession;
@@ -84,7 +84,6 @@ TEST_F(CaptureSessionStart, ClearsTheRingAndResetsCountersButNotThePeaks) {
     EXPECT_EQ(s.peakLeft, 1234);
     EXPECT_EQ(s.peakRight, 4321);
     StopRecording();
-    platform::InstallAllocator(nullptr);
 }
 
 TEST_F(CaptureSessionStart, DriveRootIsTheFilesDirectory) {
@@ -259,7 +258,7 @@ TEST_F(CaptureSessionFailure, DeviceThatDoesNotOpenReturnsMinusTwoAndReleasesEve
     EXPECT_EQ(journal.Find("window send 16", open), open + 2);
     EXPECT_EQ(journal.Find("window destroy", open), open + 3);
     EXPECT_EQ(captureSession.device, nullptr);
-    EXPECT_EQ(platform::CurrentWaveInput().OpenFailure(), "no audio input device");
+    EXPECT_EQ(platform::Current<platform::WaveInput>().OpenFailure(), "no audio input device");
     EXPECT_EQ(PoolCount(), 0);
     EXPECT_EQ(windows.PendingMessages(), 0u);
     // The file stays with its placeholder header: magic, both sizes 0.
@@ -275,7 +274,7 @@ class CaptureSessionPoolFailure : public CaptureFixture,
 TEST_P(CaptureSessionPoolFailure, OutOfMemoryLeavesTheEngineIdleWithNothingTaken) {
     platform::FakeAllocator allocator;
     allocator.allocationsBeforeFailure = GetParam();
-    platform::InstallAllocator(&allocator);
+    platform::Install<platform::Allocator>(&allocator);
     EXPECT_EQ(StartInto("take.wav"), kNoMemoryForBuffers);
     EXPECT_EQ(PoolCount(), 0);
     EXPECT_EQ(allocator.liveBlocks(), 0u);
@@ -286,7 +285,7 @@ TEST_P(CaptureSessionPoolFailure, OutOfMemoryLeavesTheEngineIdleWithNothingTaken
     EXPECT_EQ(journal.Count("wave open"), 0);
     EXPECT_EQ(journal.steps.back(), "file close");
     EXPECT_EQ(test::ReadFileBytes(PathOf("take.wav")).size(), 44u);
-    platform::InstallAllocator(nullptr);
+    platform::Install<platform::Allocator>(&heap);
     // Nothing is left over for the next recording.
     ASSERT_EQ(StartInto("next.wav"), kRecordingStarted);
     EXPECT_EQ(PoolCount(), 9);
@@ -296,6 +295,8 @@ TEST_P(CaptureSessionPoolFailure, OutOfMemoryLeavesTheEngineIdleWithNothingTaken
 INSTANTIATE_TEST_SUITE_P(EveryBlock, CaptureSessionPoolFailure, ::testing::Range(0, 9));
 
 TEST(CaptureSessionWindowProcedure, AnswersOtherMessagesWithTheDefault) {
+    platform::QueuedWindowSystem windows;
+    const platform::LayerGuard<platform::WindowSystem> installed(windows);
     EXPECT_EQ(WAVEWndProc(platform::kNoWindow, 0x0001, 0, 0), 0);
 }
 

@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/program_environment.h"
 #include "engine/dc_filter.h"
 #include "engine/recording_limits.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/file_io.h"
+#include "settings/program_environment.h"
 #include "tests/codec/test_signals.h"
 #include "tests/engine/capture_fixture.h"
 #include "tests/engine/recording_files.h"
@@ -228,7 +228,8 @@ class FileSizeLimit {
 
 TEST_P(FilledBufferFormat, AShortWriteStopsStoringAndTheHeaderStillMatchesTheFile) {
     UseFormat(compressed());
-    platform::InstallFileIo(nullptr);  // the real file system
+    platform::PosixFileIo realFiles;
+    const platform::LayerGuard<platform::FileIo> real(realFiles);
     const std::vector<int16_t> signal =
         test::MakeSignal(test::SignalKind::FullScaleNoise, 4 * kFramesPerBuffer, 5);
     ASSERT_EQ(StartInto(name()), kRecordingStarted);
@@ -263,7 +264,7 @@ TEST_P(FilledBufferFormat, AShortWriteStopsStoringAndTheHeaderStillMatchesTheFil
 
 TEST_F(FilledBuffer, AWaveRecordingStopsBeforeItsHeaderWouldOverflow) {
     platform::CountingFileIo bigFiles;
-    platform::InstallFileIo(&bigFiles);
+    const platform::LayerGuard<platform::FileIo> big(bigFiles);
     ASSERT_EQ(StartInto("long.wav"), kRecordingStarted);
     const std::vector<int16_t> buffer = NumberedFrames(kFramesPerBuffer);
     int64_t buffers = 0;

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fake/fake_file_io.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
-#include "platform/fake/fake_file_io.h"
-#include "tests/app/parameter_images.h"
 #include "tests/platform/temp_directory.h"
+#include "tests/settings/parameter_images.h"
 
 namespace sonocap {
 namespace {
@@ -24,9 +24,9 @@ class ParameterFileTest : public ::testing::Test {
     void SetUp() override {
         programDirectory = dir_.path().string() + "/";
         std::memset(&parameterRecord, 0, sizeof parameterRecord);
-        platform::InstallFileIo(&files_);
+        platform::Install<platform::FileIo>(&files_);
     }
-    void TearDown() override { platform::InstallFileIo(nullptr); }
+    void TearDown() override { platform::Install<platform::FileIo>(nullptr); }
 
     std::string filePath() const { return dir_.file("sonocap.par"); }
 

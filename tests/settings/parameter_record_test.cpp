@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/app/parameter_images.h"
+#include "tests/settings/parameter_images.h"
 
 namespace sonocap {
 namespace {

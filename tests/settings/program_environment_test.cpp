@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_system_info.h"
+#include "platform/linux/linux_system_info.h"
 
 namespace sonocap {
 namespace {
@@ -13,12 +14,12 @@ namespace {
 class ProgramEnvironmentTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::InstallSystemInfo(&system_);
+        platform::Install<platform::SystemInfo>(&system_);
         programDirectory.clear();
         osPlatform = 0;
         meterLagFrames = 3000;
     }
-    void TearDown() override { platform::InstallSystemInfo(nullptr); }
+    void TearDown() override { platform::Install<platform::SystemInfo>(nullptr); }
 
     platform::FakeSystemInfo system_;
 };
@@ -105,6 +106,8 @@ TEST(ProgramEnvironmentAtStart, MeterLagIsThreeThousandFramesAndClassZero) {
 }
 
 TEST(ProgramEnvironmentOnThisSystem, DirectoryHoldsThisProgramAndLagIsZero) {
+    platform::LinuxSystemInfo system;
+    const platform::LayerGuard<platform::SystemInfo> real(system);
     FindProgramDirectory();
     CheckOsVersion();
     meterLagFrames = 3000;

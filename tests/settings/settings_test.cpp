@@ -11,13 +11,13 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/parameter_record.h"
-#include "settings/program_environment.h"
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/recording_message_sink.h"
-#include "tests/app/child_process.h"
-#include "tests/app/parameter_images.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "tests/platform/temp_directory.h"
+#include "tests/settings/child_process.h"
+#include "tests/settings/parameter_images.h"
 
 namespace sonocap {
 namespace {
@@ -64,11 +64,12 @@ class SettingsTest : public ::testing::Test {
     void SetUp() override {
         programDirectory = dir_.path().string() + "/";
         std::memset(&parameterRecord, 0, sizeof parameterRecord);
-        platform::InstallMessageSink(&sink_);
+        platform::Install<platform::MessageSink>(&sink_);
+        platform::Install<platform::FileIo>(&realFiles_);
     }
     void TearDown() override {
-        platform::InstallMessageSink(nullptr);
-        platform::InstallFileIo(nullptr);
+        platform::Install<platform::MessageSink>(nullptr);
+        platform::Install<platform::FileIo>(nullptr);
     }
 
     std::string filePath() const { return dir_.file("sonocap.par"); }
@@ -82,6 +83,7 @@ class SettingsTest : public ::testing::Test {
 
     testing::TempDirectory dir_;
     platform::RecordingMessageSink sink_;
+    platform::PosixFileIo realFiles_;
 };
 
 TEST_F(SettingsTest, StartWithoutFileShowsOneMessageAndUsesTheDefaults) {
@@ -142,7 +144,7 @@ TEST_F(SettingsTest, SuccessfulSaveShowsNoMessage) {
 TEST_F(SettingsTest, FileThatCannotBeCreatedShowsTheFileErrorMessage) {
     platform::FakeFileIo files;
     files.refuseCreate = true;
-    platform::InstallFileIo(&files);
+    platform::Install<platform::FileIo>(&files);
     SetDefaultParameters(parameterRecord);
     EXPECT_EQ(SaveAndReport(sink_), kOneFileErrorMessage);
 }
@@ -150,12 +152,12 @@ TEST_F(SettingsTest, FileThatCannotBeCreatedShowsTheFileErrorMessage) {
 TEST_F(SettingsTest, ShortWriteShowsTheFileErrorMessageAndTheNextStartRejectsTheFile) {
     platform::FakeFileIo files;
     files.diskSpaceBytes = 271;
-    platform::InstallFileIo(&files);
+    platform::Install<platform::FileIo>(&files);
     SetDefaultParameters(parameterRecord);
     EXPECT_EQ(SaveAndReport(sink_), kOneFileErrorMessage);
     EXPECT_EQ(ReadBytes(filePath()).size(), 271u);
 
-    platform::InstallFileIo(nullptr);
+    platform::Install<platform::FileIo>(&realFiles_);
     sink_.messages.clear();
     parameterRecord.compression = 1;
     LoadSettings();

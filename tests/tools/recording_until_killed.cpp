@@ -13,16 +13,18 @@
 #include <string>
 #include <thread>
 
-#include "settings/parameter_record.h"
 #include "codec/wave_reader.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/simulated_wave_input.h"
+#include "platform/posix/heap_allocator.h"
+#include "platform/posix/posix_file_io.h"
 #include "platform/queue/queued_window_system.h"
 #include "platform/save_dialog.h"
 #include "platform/wave_input.h"
 #include "platform/window_system.h"
+#include "settings/parameter_record.h"
 #include "tools/host_samples.h"
 #include "tools/mapped_file.h"
 
@@ -46,9 +48,13 @@ int main(int argc, char** argv) {
     platform::QueuedWindowSystem windows;
     platform::FakeSaveDialog saveDialog;
     saveDialog.answers.push_back(std::string(argv[3]));
-    platform::InstallWaveInput(&device);
-    platform::InstallWindowSystem(&windows);
-    platform::InstallSaveDialog(&saveDialog);
+    platform::PosixFileIo files;
+    platform::HeapAllocator heap;
+    platform::Install<platform::WaveInput>(&device);
+    platform::Install<platform::WindowSystem>(&windows);
+    platform::Install<platform::SaveDialog>(&saveDialog);
+    platform::Install<platform::FileIo>(&files);
+    platform::Install<platform::Allocator>(&heap);
     SetDefaultParameters(parameterRecord);
     parameterRecord.compression = std::strcmp(argv[1], "cx") == 0 ? 1 : 0;
     paused = 0;

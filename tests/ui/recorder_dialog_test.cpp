@@ -10,11 +10,11 @@
 #include <fstream>
 #include <memory>
 
-#include "settings/parameter_record.h"
-#include "settings/program_environment.h"
 #include "engine/capture_session.h"
 #include "engine/recorder_flags.h"
 #include "platform/message_sink.h"
+#include "settings/parameter_record.h"
+#include "settings/program_environment.h"
 #include "tests/engine/recording_files.h"
 #include "tests/ui/recorder_rig.h"
 #include "ui/about_dialog.h"
@@ -408,9 +408,9 @@ class RecorderDialogTest : public QObject {
         const std::string path = rig->PathOf("exists.wav");
         std::ofstream(path) << "old contents";
         ClosingSink sink(*dialog);
-        platform::InstallMessageSink(&sink);
+        platform::Install<platform::MessageSink>(&sink);
         StartInto("exists.wav");
-        platform::InstallMessageSink(&rig->messages);
+        platform::Install<platform::MessageSink>(&rig->messages);
         QCOMPARE(sink.shown, 1);
         QVERIFY(!dialog->isVisible());
         QCOMPARE(recording, 0);

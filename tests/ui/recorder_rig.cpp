@@ -6,16 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine/capture_session.h"
+#include "engine/recorder_flags.h"
 #include "settings/db_table.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
-#include "engine/capture_session.h"
-#include "engine/recorder_flags.h"
-#include "platform/disk_space.h"
-#include "platform/message_sink.h"
-#include "platform/save_dialog.h"
-#include "platform/wave_input.h"
-#include "platform/window_system.h"
 #include "ui/recorder_dialog.h"
 
 namespace sonocap::test {
@@ -35,22 +30,11 @@ RecorderRig::RecorderRig() {
     busy = 0;
     meterLagFrames = 0;
     disk.freeBytes = uint64_t{1} << 30;
-
-    platform::InstallWindowSystem(&windows);
-    platform::InstallWaveInput(&device);
-    platform::InstallSaveDialog(&saveDialog);
-    platform::InstallMessageSink(&messages);
-    platform::InstallDiskSpace(&disk);
 }
 
 RecorderRig::~RecorderRig() {
     if (captureSession.device != nullptr) StopRecording();
     Pump();
-    platform::InstallWindowSystem(nullptr);
-    platform::InstallWaveInput(nullptr);
-    platform::InstallSaveDialog(nullptr);
-    platform::InstallMessageSink(nullptr);
-    platform::InstallDiskSpace(nullptr);
     std::error_code ignored;
     if (!directory_.empty()) std::filesystem::remove_all(directory_, ignored);
 }

@@ -8,14 +8,17 @@
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/fake/simulated_wave_input.h"
+#include "platform/posix/heap_allocator.h"
+#include "platform/posix/posix_file_io.h"
 #include "platform/qt/qt_window_system.h"
 
 namespace sonocap::test {
 
 // The recorder window's world for a test: Qt's window system for the notifications, the
 // simulated device, a scripted save dialog, recorded messages and a set free space, with real
-// files in a fresh directory. Every program-wide value starts as at program start, with the
-// dB table built and no metering lag (the simulated device's position is exact).
+// files in a fresh directory and memory from the heap. Every program-wide value starts as at
+// program start, with the dB table built and no metering lag (the simulated device's position is
+// exact).
 class RecorderRig {
   public:
     RecorderRig();
@@ -38,9 +41,18 @@ class RecorderRig {
     platform::FakeSaveDialog saveDialog;
     platform::RecordingMessageSink messages;
     platform::FakeDiskSpace disk;
+    platform::PosixFileIo files;
+    platform::HeapAllocator heap;
 
   private:
     std::string directory_;
+    platform::LayerGuard<platform::WindowSystem> windowsGuard_{windows};
+    platform::LayerGuard<platform::WaveInput> deviceGuard_{device};
+    platform::LayerGuard<platform::SaveDialog> saveDialogGuard_{saveDialog};
+    platform::LayerGuard<platform::MessageSink> messagesGuard_{messages};
+    platform::LayerGuard<platform::DiskSpace> diskGuard_{disk};
+    platform::LayerGuard<platform::FileIo> filesGuard_{files};
+    platform::LayerGuard<platform::Allocator> heapGuard_{heap};
 };
 
 // `frames` stereo frames of a constant level on each channel.

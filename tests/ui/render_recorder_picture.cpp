@@ -10,8 +10,8 @@
 #include <QThread>
 #include <cstdio>
 
-#include "settings/parameter_record.h"
 #include "engine/capture_session.h"
+#include "settings/parameter_record.h"
 #include "tests/codec/test_signals.h"
 #include "tests/ui/recorder_rig.h"
 #include "ui/image_button.h"

@@ -10,6 +10,7 @@
 
 #include "engine/capture_session.h"
 #include "engine/filled_buffer.h"
+#include "engine/program_state.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/simulated_wave_input.h"

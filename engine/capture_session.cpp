@@ -5,15 +5,13 @@
 #include "engine/aligned_pool.h"
 #include "engine/filled_buffer.h"
 #include "engine/peak_meter.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "engine/recording_buffers.h"
 #include "engine/recording_file_choice.h"
 #include "platform/message_sink.h"
 #include "settings/parameter_record.h"
 
 namespace sonocap {
-
-CaptureSession captureSession;
 
 namespace {
 
@@ -138,6 +136,16 @@ int32_t StartRecording() {
 
     if (paused == 0) s.device->Start();
     return kRecordingStarted;
+}
+
+void PauseCapture() {
+    paused = 1;
+    if (recording != 0) captureSession.device->Stop();
+}
+
+void ResumeCapture() {
+    paused = 0;
+    if (recording != 0) captureSession.device->Start();
 }
 
 void StopRecording() {

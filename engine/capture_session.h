@@ -60,8 +60,6 @@ struct CaptureSession {
     double dcStateRight = 0.0;
 };
 
-extern CaptureSession captureSession;
-
 // Asks for a file, creates it with a provisional header, takes the buffers and opens and
 // queues the device; starts capture unless paused. kRecordingStarted or a negative result;
 // every failure leaves the engine idle.
@@ -70,6 +68,11 @@ int32_t StartRecording();
 // Returns every buffer, closes the device, writes the final header and releases everything.
 // The buffer being filled is not stored.
 void StopRecording();
+
+// The pause button: capture stops (the device returns the buffer being filled, cut short) and
+// starts again; the recording goes on. While no recording runs only the flag changes.
+void PauseCapture();
+void ResumeCapture();
 
 // kWaveOk when the default input opened with callbackWindow as its notification target.
 platform::WaveResult OpenWaveInput();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/capture_session.h"
+#include "engine/program_state.h"
 
 namespace sonocap {
 

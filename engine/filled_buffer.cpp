@@ -3,6 +3,7 @@
 #include "codec/capture_buffer_encoding.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
+#include "engine/program_state.h"
 #include "engine/recording_limits.h"
 #include "platform/file_io.h"
 #include "settings/parameter_record.h"

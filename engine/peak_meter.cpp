@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/capture_session.h"
+#include "engine/program_state.h"
 #include "settings/program_environment.h"
 
 namespace sonocap {
@@ -37,6 +38,12 @@ void UpdateMeterPeaks() {
     s.peakLeft = peaks.left;
     s.peakRight = peaks.right;
     s.meterReadIndex = r;
+}
+
+void UpdatePeakHolds() {
+    CaptureSession& s = captureSession;
+    s.peakHoldLeft = std::max(s.peakHoldLeft, s.peakLeft);
+    s.peakHoldRight = std::max(s.peakHoldRight, s.peakRight);
 }
 
 void ZeroSamples(int16_t* samples, int32_t count) {

@@ -20,6 +20,9 @@ Peaks MeasurePeaks(int32_t count, const int16_t* frames);
 // device is open or while the lagged position is negative.
 void UpdateMeterPeaks();
 
+// Raises each channel's peak hold to its last measured peak.
+void UpdatePeakHolds();
+
 // Sets `count` samples to 0; nothing for a count of 0 or less.
 void ZeroSamples(int16_t* samples, int32_t count);
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/capture_session.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "platform/save_dialog.h"
 #include "settings/parameter_record.h"
 

@@ -1,10 +1,9 @@
 #include "settings/db_table.h"
+#include "settings/program_values.h"
 
 #include <cmath>
 
 namespace sonocap {
-
-std::array<float, kDbTableEntries> dbTable{};
 
 namespace {
 // 1/32768 to ten significant digits; full scale thus comes out a hair above 0 dB.

@@ -12,9 +12,7 @@ inline constexpr int32_t kDbTableEntries = 32769;
 // Level shown for a peak of 0, which has no logarithm.
 inline constexpr float kSilenceDb = -100.0f;
 
-// Level in dB of each peak magnitude, so that the display timer never takes a logarithm.
-extern std::array<float, kDbTableEntries> dbTable;
-
+// Fills dbTable: the level in dB of each peak magnitude.
 void BuildDbTable();
 
 }  // namespace sonocap

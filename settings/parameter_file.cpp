@@ -6,6 +6,7 @@
 #include "platform/file_io.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
+#include "settings/program_values.h"
 
 namespace sonocap {
 

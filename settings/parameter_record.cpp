@@ -6,8 +6,6 @@
 
 namespace sonocap {
 
-ParameterRecord parameterRecord{};
-
 ParameterImage EncodeParameterRecord(const ParameterRecord& record) {
     ParameterImage image{};
     StoreLE32(&image[offsetof(ParameterRecord, magic)], record.magic);

@@ -29,9 +29,6 @@ static_assert(offsetof(ParameterRecord, lastDirectory) == 4);
 static_assert(offsetof(ParameterRecord, compression) == 264);
 static_assert(offsetof(ParameterRecord, dcFilter) == 268);
 
-// The one record of the program, all zero until the settings are loaded.
-extern ParameterRecord parameterRecord;
-
 using ParameterImage = std::array<uint8_t, kParameterRecordBytes>;
 
 // The record as it lies on disk: integers little-endian whatever the host.

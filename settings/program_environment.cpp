@@ -1,12 +1,9 @@
 #include "settings/program_environment.h"
 
 #include "platform/system_info.h"
+#include "settings/program_values.h"
 
 namespace sonocap {
-
-std::string programDirectory;
-int32_t osPlatform = 0;
-int32_t meterLagFrames = kDefaultMeterLagFrames;
 
 namespace {
 // From this major version on, the NT family needs no metering lag.

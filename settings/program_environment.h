@@ -17,12 +17,6 @@ inline constexpr int32_t kOsOther = -1;
 // the data in the buffer: 3000 frames are 68 ms at 44 100 Hz.
 inline constexpr int32_t kDefaultMeterLagFrames = 3000;
 
-// Directory of the running executable, ending with the path separator so that a file name
-// can be appended directly; empty when the executable's path is unknown.
-extern std::string programDirectory;
-extern int32_t osPlatform;
-extern int32_t meterLagFrames;
-
 void FindProgramDirectory();
 void CheckOsVersion();
 void ApplyMeterLag();

@@ -3,6 +3,7 @@
 #include "platform/message_sink.h"
 #include "settings/parameter_file.h"
 #include "settings/parameter_record.h"
+#include "settings/program_values.h"
 
 namespace sonocap {
 

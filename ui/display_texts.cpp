@@ -4,6 +4,7 @@
 
 #include "platform/disk_space.h"
 #include "settings/db_table.h"
+#include "settings/program_values.h"
 
 namespace sonocap {
 

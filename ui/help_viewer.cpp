@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "settings/program_environment.h"
+#include "settings/program_values.h"
 
 namespace sonocap {
 

@@ -15,7 +15,7 @@
 
 #include "engine/capture_session.h"
 #include "engine/peak_meter.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "platform/qt/qt_window_system.h"
 #include "platform/wave_input.h"
 #include "settings/db_table.h"
@@ -31,9 +31,6 @@
 #include "ui/program_icon.h"
 
 namespace sonocap {
-
-int32_t recording = 0;
-int32_t busy = 0;
 
 namespace {
 
@@ -307,13 +304,11 @@ void RecorderDialog::ShowStartFailure(int32_t result) {
 void RecorderDialog::TogglePause() {
     RecordedField->setFocus();
     if (paused != 0) {
-        paused = 0;
+        ResumeCapture();
         PauseButton->setHeld(false);
-        if (recording != 0) captureSession.device->Start();
     } else {
-        paused = 1;
+        PauseCapture();
         PauseButton->setHeld(true);
-        if (recording != 0) captureSession.device->Stop();
     }
 }
 
@@ -350,7 +345,7 @@ void RecorderDialog::RefreshDisplay() {
         RightMeter->targetLevel = 0.0f;
         return;
     }
-    CaptureSession& s = captureSession;
+    const CaptureSession& s = captureSession;
     SetTextIfChanged(RecordedField,
                      QString::fromStdString(MinutesText(s.totalFrames / kFramesPerSecond)));
 
@@ -370,8 +365,7 @@ void RecorderDialog::RefreshDisplay() {
         UpdateMeterPeaks();
         const float dbLeft = dbTable[s.peakLeft];
         const float dbRight = dbTable[s.peakRight];
-        if (s.peakLeft > s.peakHoldLeft) s.peakHoldLeft = s.peakLeft;
-        if (s.peakRight > s.peakHoldRight) s.peakHoldRight = s.peakRight;
+        UpdatePeakHolds();
         const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
         const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
         SetTextIfChanged(LeftPeakField, left);

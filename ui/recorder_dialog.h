@@ -18,11 +18,6 @@ namespace sonocap {
 class ImageButton;
 class LevelMeter;
 
-// Recorder flags; only the user-interface thread touches them. The engine's `paused` and
-// `ownerWindow` are the other two.
-extern int32_t recording;  // a recording runs
-extern int32_t busy;       // ToggleRecording runs, possibly inside the save dialog
-
 inline constexpr char kRecorderTitle[] = " Sonocap 2.1";
 // The About item, at the end of the window's context menu and on kAboutShortcut.
 inline constexpr char kAboutItemText[] = "&About  Audiograph";

@@ -10,6 +10,7 @@
 #include "app/display_check.h"
 #include "app/recorder_app.h"
 #include "engine/capture_session.h"
+#include "engine/program_state.h"
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/fake_system_info.h"
 #include "platform/file_io.h"

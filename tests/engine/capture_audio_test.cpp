@@ -20,6 +20,7 @@
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
 #include "engine/peak_meter.h"
+#include "engine/program_state.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/message_sink.h"
@@ -152,7 +153,7 @@ class CaptureAudio : public ::testing::TestWithParam<AudioCase> {
                             "eval \"$(scripts/audio-test-server.sh start)\"";
         }
         fifo_ = std::string(server) + "/testsrc.fifo";
-        captureSession = CaptureSession{};
+        ResetProgramState();
         SetDefaultParameters(parameterRecord);
         platform::Install<platform::SaveDialog>(&saveDialog_);
         platform::Install<platform::MessageSink>(&messages_);
@@ -284,7 +285,7 @@ TEST(CaptureAudioWithoutServer, StartReturnsMinusTwoAndKeepsTheFile) {
     const ScopedEnvironment noSpawn("PULSE_CLIENTCONFIG", clientConfig);
     const ScopedEnvironment noServer("PULSE_SERVER", "unix:" + directory.file("no-server"));
 
-    captureSession = CaptureSession{};
+    ResetProgramState();
     SetDefaultParameters(parameterRecord);
     platform::FakeSaveDialog dialog;
     dialog.answers.push_back(directory.file("take.wav"));

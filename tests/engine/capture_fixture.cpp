@@ -1,13 +1,11 @@
 #include "tests/engine/capture_fixture.h"
+#include "engine/program_state.h"
 
 namespace sonocap::test {
 
 void CaptureFixture::SetUp() {
-    captureSession = CaptureSession{};
-    parameterRecord = ParameterRecord{};
+    ResetProgramState();
     SetDefaultParameters(parameterRecord);
-    paused = 0;
-    ownerWindow = platform::kNoWindow;
     files.journal = &journal;
     device.journal = &journal;
 }

@@ -8,7 +8,7 @@
 
 #include "engine/aligned_pool.h"
 #include "engine/capture_session.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "platform/fake/call_journal.h"
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/fake_save_dialog.h"

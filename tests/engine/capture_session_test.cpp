@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/aligned_pool.h"
+#include "engine/program_state.h"
 #include "engine/recording_buffers.h"
 #include "platform/allocator.h"
 #include "platform/fake/fake_allocator.h"

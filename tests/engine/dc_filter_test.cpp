@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/capture_session.h"
+#include "engine/program_state.h"
 #include "tests/codec/test_signals.h"
 
 namespace sonocap {

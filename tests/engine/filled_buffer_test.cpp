@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/dc_filter.h"
+#include "engine/program_state.h"
 #include "engine/recording_limits.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/file_io.h"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/program_state.h"
 #include "settings/program_environment.h"
 #include "tests/engine/capture_fixture.h"
 

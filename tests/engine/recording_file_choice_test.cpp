@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/program_state.h"
 #include "tests/engine/capture_fixture.h"
 
 namespace sonocap {

@@ -1,4 +1,5 @@
 #include "settings/db_table.h"
+#include "settings/program_values.h"
 
 #include <cstdio>
 #include <string>

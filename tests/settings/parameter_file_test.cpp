@@ -8,6 +8,7 @@
 #include "platform/fake/fake_file_io.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
+#include "settings/program_values.h"
 #include "tests/platform/temp_directory.h"
 #include "tests/settings/parameter_images.h"
 
@@ -22,8 +23,8 @@ using testing::WriteBytes;
 class ParameterFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        ResetProgramValues();
         programDirectory = dir_.path().string() + "/";
-        std::memset(&parameterRecord, 0, sizeof parameterRecord);
         platform::Install<platform::FileIo>(&files_);
     }
     void TearDown() override { platform::Install<platform::FileIo>(nullptr); }

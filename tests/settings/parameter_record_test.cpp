@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/program_values.h"
 #include "tests/settings/parameter_images.h"
 
 namespace sonocap {

@@ -7,6 +7,7 @@
 
 #include "platform/fake/fake_system_info.h"
 #include "platform/linux/linux_system_info.h"
+#include "settings/program_values.h"
 
 namespace sonocap {
 namespace {
@@ -15,9 +16,7 @@ class ProgramEnvironmentTest : public ::testing::Test {
   protected:
     void SetUp() override {
         platform::Install<platform::SystemInfo>(&system_);
-        programDirectory.clear();
-        osPlatform = 0;
-        meterLagFrames = 3000;
+        ResetProgramValues();
     }
     void TearDown() override { platform::Install<platform::SystemInfo>(nullptr); }
 

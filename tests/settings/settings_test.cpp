@@ -15,6 +15,7 @@
 #include "platform/fake/recording_message_sink.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
+#include "settings/program_values.h"
 #include "tests/platform/temp_directory.h"
 #include "tests/settings/child_process.h"
 #include "tests/settings/parameter_images.h"
@@ -62,8 +63,8 @@ int SaveAndReport(platform::RecordingMessageSink& sink) {
 class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        ResetProgramValues();
         programDirectory = dir_.path().string() + "/";
-        std::memset(&parameterRecord, 0, sizeof parameterRecord);
         platform::Install<platform::MessageSink>(&sink_);
         platform::Install<platform::FileIo>(&realFiles_);
     }

@@ -15,7 +15,7 @@
 
 #include "codec/wave_reader.h"
 #include "engine/capture_session.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "platform/posix/heap_allocator.h"

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "engine/capture_session.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "platform/message_sink.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"

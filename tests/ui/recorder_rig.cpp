@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "engine/capture_session.h"
-#include "engine/recorder_flags.h"
+#include "engine/program_state.h"
 #include "settings/db_table.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
@@ -19,15 +19,9 @@ RecorderRig::RecorderRig() {
     std::string pattern = (std::filesystem::temp_directory_path() / "sonocap-ui-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) directory_ = pattern;
 
-    static const bool tableBuilt = (BuildDbTable(), true);
-    (void)tableBuilt;
-    captureSession = CaptureSession{};
-    parameterRecord = ParameterRecord{};
+    ResetProgramState();
+    BuildDbTable();
     SetDefaultParameters(parameterRecord);
-    paused = 0;
-    ownerWindow = platform::kNoWindow;
-    recording = 0;
-    busy = 0;
     meterLagFrames = 0;
     disk.freeBytes = uint64_t{1} << 30;
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "engine/capture_session.h"
+#include "engine/program_state.h"
 #include "settings/parameter_record.h"
 #include "tests/codec/test_signals.h"
 #include "tests/ui/recorder_rig.h"

@@ -1,0 +1,20 @@
+#include "engine/program_state.h"
+
+namespace sonocap {
+
+CaptureSession captureSession;
+int32_t paused = 0;
+int32_t recording = 0;
+int32_t busy = 0;
+platform::WindowHandle ownerWindow = platform::kNoWindow;
+
+void ResetProgramState() {
+    ResetProgramValues();
+    captureSession = CaptureSession{};
+    paused = 0;
+    recording = 0;
+    busy = 0;
+    ownerWindow = platform::kNoWindow;
+}
+
+}  // namespace sonocap

@@ -1,8 +1,0 @@
-#include "engine/recorder_flags.h"
-
-namespace sonocap {
-
-int32_t paused = 0;
-platform::WindowHandle ownerWindow = platform::kNoWindow;
-
-}  // namespace sonocap

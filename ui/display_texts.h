@@ -4,13 +4,13 @@
 #include <optional>
 #include <string>
 
+#include "platform/recording_format.h"
+
 // What the recorder window shows of a recording: the two times, the peak readouts and the
 // meters' target levels.
 
 namespace sonocap {
 
-inline constexpr int64_t kFramesPerSecond = 44100;
-inline constexpr int64_t kBytesPerSecond = 176400;  // uncompressed stereo 16-bit audio
 inline constexpr float kMeterFloorDb = -40.0f;
 inline constexpr double kMeterScalePerDb = 0.025;
 

@@ -347,7 +347,7 @@ void RecorderDialog::RefreshDisplay() {
     }
     const CaptureSession& s = captureSession;
     SetTextIfChanged(RecordedField,
-                     QString::fromStdString(MinutesText(s.totalFrames / kFramesPerSecond)));
+                     QString::fromStdString(MinutesText(s.totalFrames / kSampleRate)));
 
     const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
     if (freeBytes) {

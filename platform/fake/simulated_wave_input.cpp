@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace sonocap::platform {
+#include "platform/recording_format.h"
 
-namespace {
-constexpr int64_t kBytesPerFrame = 4;
-}
+namespace sonocap::platform {
 
 void SimulatedWaveInput::Note(const std::string& step) {
     if (journal != nullptr) journal->Add(step);
@@ -104,7 +102,7 @@ int64_t SimulatedWaveInput::Deliver(const int16_t* frames, int64_t count) {
         WaveHeader* head = queue_.front();
         const int64_t room = (head->dwBufferLength - headBytes_) / kBytesPerFrame;
         const int64_t n = std::min(room, count - stored);
-        std::memcpy(head->lpData + headBytes_, frames + 2 * stored,
+        std::memcpy(head->lpData + headBytes_, frames + kChannels * stored,
                     static_cast<std::size_t>(n * kBytesPerFrame));
         headBytes_ += static_cast<uint32_t>(n * kBytesPerFrame);
         stored += n;

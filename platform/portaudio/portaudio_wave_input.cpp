@@ -12,13 +12,12 @@
 #include <jack/jack.h>
 #endif
 
+#include "platform/recording_format.h"
+
 namespace sonocap::platform {
 
 namespace {
 
-constexpr double kSampleRate = 44100.0;
-constexpr int kChannels = 2;
-constexpr uint32_t kBytesPerFrame = 4;
 // 512 frames (11.6 ms) a callback keep the server's input small without overflows.
 constexpr unsigned long kFramesPerCallback = 512;
 

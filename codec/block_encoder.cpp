@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "codec/packet_format.h"
+#include "codec/precondition.h"
 
 namespace sonocap {
 
@@ -148,6 +149,7 @@ uint16_t thresholdForCodeLength(uint16_t codeLength) {
 
 uint16_t BlockEncoder::encodeBlock(const int16_t* frames, uint32_t* out, int16_t frameCount) {
     const int32_t n = frameCount;
+    Require(n >= 0 && n <= kMaxBlockFrames, "encodeBlock: frame count outside 0 .. 8192");
     // Samples of each channel, then the order-2 and order-3 residuals of each.
     uint16_t xl[kMaxBlockFrames], xr[kMaxBlockFrames];
     int16_t left2[kMaxBlockFrames], right2[kMaxBlockFrames];

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "codec/block_encoder.h"
+#include "codec/precondition.h"
 #include "codec/sub_block_record.h"
 
 // How a filled capture buffer is stored in a Compaxa file: eight records of one eighth of its
@@ -32,6 +33,8 @@ inline int32_t SubBlockFrames(int32_t bufferFrames) {
 template <class Write>
 CompressedBufferWrite writeCompressedBuffer(const int16_t* frames, int32_t frameCount,
                                             uint32_t* packetArea, Write&& write) {
+    Require(frameCount >= 0 && frameCount <= kFramesPerCaptureBuffer,
+            "writeCompressedBuffer: frame count outside one capture buffer");
     CompressedBufferWrite result;
     const int32_t m = SubBlockFrames(frameCount);
     for (int s = 0; s < kSubBlocksPerBuffer; ++s) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "codec/capture_buffer_encoding.h"
 #include "tests/codec/test_signals.h"
 #include "tests/codec/worked_packets.h"
 
@@ -80,4 +81,15 @@ TEST(BlockEncoder, PacketSizeBound) {
 }
 
 }  // namespace
+TEST(BlockEncoderDeathTest, FrameCountsBeyondItsArraysStopTheProgram) {
+    std::vector<int16_t> frames(2 * 16385);
+    std::vector<uint32_t> out(MaxPacketWords(16385));
+    EXPECT_DEATH(BlockEncoder::encodeBlock(frames.data(), out.data(), 8193), "outside 0 .. 8192");
+    EXPECT_DEATH(BlockEncoder::encodeBlock(frames.data(), out.data(), -1), "outside 0 .. 8192");
+    uint32_t area[kPacketAreaWords];
+    const auto discard = [](const void*, int32_t bytes) { return bytes; };
+    EXPECT_DEATH(writeCompressedBuffer(frames.data(), 16385, area, discard),
+                 "outside one capture buffer");
+}
+
 }  // namespace sonocap

@@ -54,7 +54,7 @@ class CompressedFileReader {
     // After the last record: the uncompressed size must be 4 bytes for every frame decoded.
     std::optional<FileError> Finish() const;
 
-    const CompressedHeaderFields& header() const { return header_; }
+    const CompressedHeaderFields& Header() const { return header_; }
     uint64_t framesDecoded() const { return frames_; }
     uint64_t offset() const { return offset_; }
 

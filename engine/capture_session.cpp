@@ -29,9 +29,9 @@ bool ChooseNewOrReplaceableFile() {
         platform::MessageRequest question;
         question.title = kOverwriteTitle;
         question.text = kOverwriteText;
-        question.buttons = platform::MessageButtons::kOkCancel;
+        question.buttons = platform::MessageButtons::OkCancel;
         if (platform::Current<platform::MessageSink>().ShowMessage(question) ==
-            platform::MessageAnswer::kOk) {
+            platform::MessageAnswer::Ok) {
             return true;
         }
     }

@@ -9,14 +9,14 @@
 
 namespace sonocap::platform {
 
-enum class MessageButtons { kOk, kOkCancel };
+enum class MessageButtons { Ok, OkCancel };
 
-enum class MessageAnswer { kOk, kCancel };
+enum class MessageAnswer { Ok, Cancel };
 
 struct MessageRequest {
     std::string title;
     std::string text;
-    MessageButtons buttons = MessageButtons::kOk;
+    MessageButtons buttons = MessageButtons::Ok;
     // Keeps the box in front of every other window until it is dismissed.
     bool systemModal = false;
 };

@@ -23,7 +23,7 @@ void ShowSettingsMessage(const char* title, const char* text) {
     platform::MessageRequest request;
     request.title = title;
     request.text = text;
-    request.buttons = platform::MessageButtons::kOk;
+    request.buttons = platform::MessageButtons::Ok;
     request.systemModal = true;
     platform::Current<platform::MessageSink>().ShowMessage(request);
 }

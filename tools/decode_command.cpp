@@ -42,7 +42,7 @@ int RunDecode(int argc, char** argv) {
     if (!in.Open(inPath, reason)) return ReportError(inPath, reason);
     CompressedFileReader reader(in.data(), in.size());
     if (auto error = reader.ReadHeader()) return ReportError(inPath, *error);
-    if (uint64_t{reader.header().uncompressedSize} + kWaveHeaderBytes >
+    if (uint64_t{reader.Header().uncompressedSize} + kWaveHeaderBytes >
         std::numeric_limits<uint32_t>::max()) {
         return ReportError(inPath, "too long for a WAV file (its sizes are 32-bit)");
     }

@@ -23,7 +23,7 @@ std::optional<FileError> CheckCompressedFile(const uint8_t* data, size_t size,
     check = CompressedCheck{};
     CompressedFileReader reader(data, size);
     if (auto error = reader.ReadHeader()) return error;
-    check.header = reader.header();
+    check.header = reader.Header();
     std::vector<int16_t> frames(2 * kMaxBlockFrames);
     while (!reader.AtEnd()) {
         const uint64_t firstFrame = reader.framesDecoded();

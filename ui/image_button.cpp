@@ -11,12 +11,12 @@ ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void ImageButton::setImage(const QPixmap& image) {
+void ImageButton::SetImage(const QPixmap& image) {
     image_ = image;
     update();
 }
 
-void ImageButton::setHeld(bool held) {
+void ImageButton::SetHeld(bool held) {
     held_ = held;
     update();
 }

@@ -14,12 +14,12 @@ class ImageButton final : public QAbstractButton {
   public:
     explicit ImageButton(QWidget* parent = nullptr);
 
-    void setImage(const QPixmap& image);
-    const QPixmap& image() const { return image_; }
+    void SetImage(const QPixmap& image);
+    const QPixmap& Image() const { return image_; }
 
     // Keeps the button drawn pressed until it is released with false.
-    void setHeld(bool held);
-    bool isHeld() const { return held_; }
+    void SetHeld(bool held);
+    bool IsHeld() const { return held_; }
 
     QSize sizeHint() const override;
 

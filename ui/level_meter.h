@@ -47,7 +47,7 @@ class LevelMeter final : public QWidget {
     void Draw(QPainter& painter);
 
     // The picture as the last Draw left it.
-    const QImage& surface() const { return memorySurface; }
+    const QImage& Surface() const { return memorySurface; }
 
     QRect clientRect;
     float targetLevel = 0.0f;  // written by the owner at any time

@@ -232,8 +232,8 @@ void RecorderDialog::Initialize() {
     stopImage = sonocap::StopImage();
     pauseImage = sonocap::PauseImage();
     ShowRecordImage(false);
-    PauseButton->setImage(pauseImage);
-    PauseButton->setHeld(paused != 0);
+    PauseButton->SetImage(pauseImage);
+    PauseButton->SetHeld(paused != 0);
 
     RecordedField->setText(kRecordedText);
     RemainingField->setText(kRemainingText);
@@ -251,7 +251,7 @@ void RecorderDialog::Initialize() {
 }
 
 void RecorderDialog::ShowRecordImage(bool stop) {
-    RecordButton->setImage(stop ? stopImage : recordImage);
+    RecordButton->SetImage(stop ? stopImage : recordImage);
     RecordButton->setToolTip(stop ? "Stop" : "Record");
 }
 
@@ -305,10 +305,10 @@ void RecorderDialog::TogglePause() {
     RecordedField->setFocus();
     if (paused != 0) {
         ResumeCapture();
-        PauseButton->setHeld(false);
+        PauseButton->SetHeld(false);
     } else {
         PauseCapture();
-        PauseButton->setHeld(true);
+        PauseButton->SetHeld(true);
     }
 }
 

@@ -11,7 +11,7 @@ ConsoleMessageSink::ConsoleMessageSink(std::ostream& out) : out_(out) {}
 MessageAnswer ConsoleMessageSink::ShowMessage(const MessageRequest& request) {
     out_ << request.title << '\n' << request.text << '\n';
     out_.flush();
-    return MessageAnswer::kOk;
+    return MessageAnswer::Ok;
 }
 
 }  // namespace sonocap::platform

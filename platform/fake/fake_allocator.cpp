@@ -37,7 +37,7 @@ bool FakeAllocator::Release(void* block) {
     return true;
 }
 
-std::size_t FakeAllocator::sizeOf(const void* block) const {
+std::size_t FakeAllocator::SizeOf(const void* block) const {
     const auto it = blocks_.find(block);
     return it == blocks_.end() ? 0 : it->second.bytes;
 }

@@ -17,9 +17,9 @@ class FakeAllocator final : public Allocator {
     bool Release(void* block) override;
 
     // Blocks handed out and not yet released.
-    std::size_t liveBlocks() const { return blocks_.size(); }
+    std::size_t LiveBlocks() const { return blocks_.size(); }
     // Size that was asked for when `block` was handed out; 0 for an unknown block.
-    std::size_t sizeOf(const void* block) const;
+    std::size_t SizeOf(const void* block) const;
 
     std::size_t misalignment = 0;
     bool failAllocations = false;

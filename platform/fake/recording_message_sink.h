@@ -15,7 +15,7 @@ class RecordingMessageSink final : public MessageSink {
 
     std::vector<MessageRequest> messages;
     std::deque<MessageAnswer> answers;
-    MessageAnswer answer = MessageAnswer::kOk;
+    MessageAnswer answer = MessageAnswer::Ok;
 };
 
 }  // namespace sonocap::platform

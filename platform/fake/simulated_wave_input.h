@@ -44,10 +44,10 @@ class SimulatedWaveInput final : public WaveInput {
     std::string openFailureText = "simulated device failure";
     CallJournal* journal = nullptr;
 
-    bool isOpen() const { return open_; }
-    bool isRunning() const { return running_; }
-    std::size_t queuedBuffers() const { return queue_.size(); }
-    WindowHandle notificationWindow() const { return window_; }
+    bool IsOpen() const { return open_; }
+    bool IsRunning() const { return running_; }
+    std::size_t QueuedBuffers() const { return queue_.size(); }
+    WindowHandle NotificationWindow() const { return window_; }
     // Every header queued with AddBuffer, in order.
     std::vector<WaveHeader*> addedHeaders;
     int openCalls = 0;

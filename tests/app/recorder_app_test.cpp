@@ -37,7 +37,7 @@ class WitnessSink final : public platform::MessageSink {
         }
         titles.push_back(request.title);
         shownOverWindow.push_back(windowShown);
-        return platform::MessageAnswer::kOk;
+        return platform::MessageAnswer::Ok;
     }
     std::vector<std::string> titles;
     std::vector<bool> shownOverWindow;

@@ -31,7 +31,7 @@ class AlignedPoolTest : public ::testing::Test {
         allocator_.failReleases = false;
         EmptyPool();
         EXPECT_EQ(PoolCount(), 0);
-        EXPECT_EQ(allocator_.liveBlocks(), 0u);
+        EXPECT_EQ(allocator_.LiveBlocks(), 0u);
         platform::Install<platform::Allocator>(nullptr);
     }
 
@@ -61,7 +61,7 @@ TEST_P(PoolAlignment, BlockStartsOnA32ByteBoundaryInsideItsAllocation) {
     const PoolEntry& entry = PoolEntryAt(0);
     ASSERT_EQ(entry.aligned, block);
     EXPECT_EQ(Address(block) % 32, 0u);
-    EXPECT_EQ(allocator_.sizeOf(entry.raw), static_cast<std::size_t>(bytes) + 31);
+    EXPECT_EQ(allocator_.SizeOf(entry.raw), static_cast<std::size_t>(bytes) + 31);
     EXPECT_GE(Address(block), Address(entry.raw));
     EXPECT_LE(Address(block) + bytes, Address(entry.raw) + bytes + 31);
     if (misalignment == 0) {
@@ -124,7 +124,7 @@ TEST_F(AlignedPoolTest, RecordingBlocksFreedInTheirReleaseOrderBringTheCountBack
         PoolFree(step.block);
         EXPECT_EQ(PoolCount(), step.countAfter);
     }
-    EXPECT_EQ(allocator_.liveBlocks(), 0u);
+    EXPECT_EQ(allocator_.LiveBlocks(), 0u);
 }
 
 TEST_F(AlignedPoolTest, FreeingAMiddleBlockLeavesAHoleAndTheNextBlockGoesAbove) {
@@ -210,7 +210,7 @@ TEST_F(AlignedPoolTest, TheFiftiethRequestRecordsItsBlockAndStillRaisesOutOfMemo
     EXPECT_THROW(PoolAlloc(4), PoolOutOfMemory);
     EXPECT_EQ(PoolCount(), 50);
     EXPECT_NE(PoolEntryAt(49).raw, nullptr);
-    EXPECT_EQ(allocator_.liveBlocks(), 50u);
+    EXPECT_EQ(allocator_.LiveBlocks(), 50u);
 }
 
 TEST_F(AlignedPoolTest, RequestWithEveryEntryInUseRecordsNothing) {

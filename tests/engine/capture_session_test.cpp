@@ -40,7 +40,7 @@ TEST_F(CaptureSessionStart, QueuesSixBuffersOverTheRingAndStarts) {
         EXPECT_EQ(header->dwUser, 0u);
     }
     EXPECT_EQ(captureSession.buffers[0], captureSession.ring);
-    EXPECT_TRUE(device.isRunning());
+    EXPECT_TRUE(device.IsRunning());
     EXPECT_EQ(PoolCount(), 9);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(captureSession.ring) % 32, 0u);
 }
@@ -56,7 +56,7 @@ TEST_F(CaptureSessionStart, TakesItsStepsInOrder) {
     expected.push_back("wave start");
     EXPECT_EQ(journal.steps, expected);
     EXPECT_EQ(windows.lastClassName, "WAVEClass");
-    EXPECT_EQ(device.notificationWindow(), captureSession.callbackWindow);
+    EXPECT_EQ(device.NotificationWindow(), captureSession.callbackWindow);
 }
 
 TEST_F(CaptureSessionStart, ClearsTheRingAndResetsCountersButNotThePeaks) {
@@ -96,7 +96,7 @@ TEST_F(CaptureSessionStart, WhilePausedQueuesButCapturesNothingUntilResumed) {
     paused = 1;
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
     EXPECT_EQ(journal.Count("wave start"), 0);
-    EXPECT_EQ(device.queuedBuffers(), 6u);
+    EXPECT_EQ(device.QueuedBuffers(), 6u);
     Capture(NumberedFrames(kFramesPerBuffer));
     EXPECT_EQ(captureSession.totalFrames, 0);
     EXPECT_EQ(device.Position(), 0);
@@ -126,12 +126,12 @@ TEST_F(CaptureSessionStart, CancelledDialogReturnsMinusOneAndCreatesNothing) {
 TEST_F(CaptureSessionStart, OverwriteCancelThenDialogCancelLeavesTheFileUntouched) {
     WriteText(PathOf("old.wav"), "keep me");
     saveDialog.answers = {PathOf("old.wav"), std::nullopt};
-    messages.answers = {platform::MessageAnswer::kCancel};
+    messages.answers = {platform::MessageAnswer::Cancel};
     EXPECT_EQ(StartRecording(), kRecordingCancelled);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].title, " Sonocap: File exist");
     EXPECT_EQ(messages.messages[0].text, " File exist, do you want to overwrite it ? \n");
-    EXPECT_EQ(messages.messages[0].buttons, platform::MessageButtons::kOkCancel);
+    EXPECT_EQ(messages.messages[0].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(saveDialog.requests.size(), 2u);
     EXPECT_EQ(test::ReadFileBytes(PathOf("old.wav")).size(), 7u);
     EXPECT_TRUE(files.createdPaths.empty());
@@ -140,7 +140,7 @@ TEST_F(CaptureSessionStart, OverwriteCancelThenDialogCancelLeavesTheFileUntouche
 TEST_F(CaptureSessionStart, OverwriteOkTruncatesTheFile) {
     WriteText(PathOf("old.wav"), std::string(1000, 'x'));
     saveDialog.answers = {PathOf("old.wav")};
-    messages.answers = {platform::MessageAnswer::kOk};
+    messages.answers = {platform::MessageAnswer::Ok};
     ASSERT_EQ(StartRecording(), kRecordingStarted);
     StopRecording();
     const test::ReadBack file = test::ReadWaveRecording(PathOf("old.wav"));
@@ -151,7 +151,7 @@ TEST_F(CaptureSessionStart, OverwriteOkTruncatesTheFile) {
 TEST_F(CaptureSessionStart, OverwriteCancelOffersTheDialogAgain) {
     WriteText(PathOf("old.wav"), "keep me");
     saveDialog.answers = {PathOf("old.wav"), PathOf("new.wav")};
-    messages.answers = {platform::MessageAnswer::kCancel};
+    messages.answers = {platform::MessageAnswer::Cancel};
     ASSERT_EQ(StartRecording(), kRecordingStarted);
     EXPECT_EQ(files.createdPaths, std::vector<std::string>{PathOf("new.wav")});
     EXPECT_EQ(test::ReadFileBytes(PathOf("old.wav")).size(), 7u);
@@ -169,7 +169,7 @@ TEST_F(CaptureSessionStop, TakesItsStepsInOrder) {
     }
     EXPECT_EQ(journal.steps, expected);
     EXPECT_EQ(PoolCount(), 0);
-    EXPECT_FALSE(device.isOpen());
+    EXPECT_FALSE(device.IsOpen());
     EXPECT_EQ(captureSession.device, nullptr);
 }
 
@@ -278,7 +278,7 @@ TEST_P(CaptureSessionPoolFailure, OutOfMemoryLeavesTheEngineIdleWithNothingTaken
     platform::Install<platform::Allocator>(&allocator);
     EXPECT_EQ(StartInto("take.wav"), kNoMemoryForBuffers);
     EXPECT_EQ(PoolCount(), 0);
-    EXPECT_EQ(allocator.liveBlocks(), 0u);
+    EXPECT_EQ(allocator.LiveBlocks(), 0u);
     EXPECT_EQ(captureSession.headers, nullptr);
     EXPECT_EQ(captureSession.buffers, nullptr);
     EXPECT_EQ(captureSession.device, nullptr);

@@ -203,7 +203,7 @@ TEST_F(FilledBuffer, ABufferIsQueuedAgainAfterProcessing) {
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
     platform::WaveHeader* first = captureSession.headers[0];
     Capture(NumberedFrames(kFramesPerBuffer));
-    EXPECT_EQ(device.queuedBuffers(), 6u);
+    EXPECT_EQ(device.QueuedBuffers(), 6u);
     EXPECT_EQ(device.addedHeaders.back(), first);
 }
 
@@ -244,7 +244,7 @@ TEST_P(FilledBufferFormat, AShortWriteStopsStoringAndTheHeaderStillMatchesTheFil
         // Later buffers are neither stored nor queued again.
         Capture(Frames(signal, 2 * kFramesPerBuffer, kFramesPerBuffer));
         EXPECT_EQ(captureSession.bytesWritten, stored);
-        EXPECT_EQ(device.queuedBuffers(), 5u);
+        EXPECT_EQ(device.QueuedBuffers(), 5u);
         EXPECT_EQ(captureSession.totalFrames, 2 * kFramesPerBuffer);
     }
     StopRecording();

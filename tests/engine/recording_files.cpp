@@ -79,8 +79,8 @@ ReadBack ReadCompressedRecording(const std::string& path) {
         return result;
     };
     if (const auto error = reader.ReadHeader()) return fail(*error);
-    result.sizeField = reader.header().fileSize;
-    result.dataField = reader.header().uncompressedSize;
+    result.sizeField = reader.Header().fileSize;
+    result.dataField = reader.Header().uncompressedSize;
     std::vector<int16_t> frames(2 * kMaxBlockFrames);
     while (!reader.AtEnd()) {
         DecodedRecord record;

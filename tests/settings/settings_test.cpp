@@ -41,7 +41,7 @@ const std::string kParameterFileErrorText = "\n" + std::string(4, ' ') +
 bool IsMessage(const platform::MessageRequest& request, const std::string& title,
                const std::string& text) {
     return request.title == title && request.text == text &&
-           request.buttons == platform::MessageButtons::kOk && request.systemModal;
+           request.buttons == platform::MessageButtons::Ok && request.systemModal;
 }
 
 // Exit codes of a child that saved the settings.

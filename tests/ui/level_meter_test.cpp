@@ -120,7 +120,7 @@ class LevelMeterTest : public QObject {
         meter.Initialize();
         meter.targetLevel = 1.0f;
         const QImage shown = meter.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown, meter.surface());
+        QCOMPARE(shown, meter.Surface());
     }
 
     void smoothingSteps_data() {

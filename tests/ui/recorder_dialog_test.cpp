@@ -35,7 +35,7 @@ class ClosingSink final : public platform::MessageSink {
     platform::MessageAnswer ShowMessage(const platform::MessageRequest&) override {
         ++shown;
         dialog_.close();
-        return platform::MessageAnswer::kOk;
+        return platform::MessageAnswer::Ok;
     }
     int shown = 0;
 
@@ -44,7 +44,7 @@ class ClosingSink final : public platform::MessageSink {
 };
 
 bool ShowsImage(const ImageButton* button, const QPixmap& image) {
-    return button->image().cacheKey() == image.cacheKey();
+    return button->Image().cacheKey() == image.cacheKey();
 }
 
 }  // namespace
@@ -116,7 +116,7 @@ class RecorderDialogTest : public QObject {
         StartInto("take.wav");
         QCOMPARE(recording, 1);
         QVERIFY(ShowsImage(dialog->RecordButton, dialog->stopImage));
-        QVERIFY(rig->device.isRunning());
+        QVERIFY(rig->device.IsRunning());
         const std::vector<int16_t> frames = test::SteadyFrames(3 * kFramesPerBuffer, 1000, -2000);
         rig->Deliver(frames);
         ClickStop();
@@ -124,7 +124,7 @@ class RecorderDialogTest : public QObject {
         QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
         QCOMPARE(dialog->RecordedField->text(), QString("recorded"));
         QCOMPARE(dialog->RemainingField->text(), QString("remaining"));
-        QVERIFY(!rig->device.isOpen());
+        QVERIFY(!rig->device.IsOpen());
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("take.wav"));
         QVERIFY2(back.ok, back.error.c_str());
         QCOMPARE(back.samples, frames);
@@ -170,12 +170,12 @@ class RecorderDialogTest : public QObject {
     void pauseBeforeRecordHoldsTheElapsedTimeUntilReleased() {
         QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
         QCOMPARE(paused, 1);
-        QVERIFY(dialog->PauseButton->isHeld());
+        QVERIFY(dialog->PauseButton->IsHeld());
         StartInto("paused.wav");
         QCOMPARE(recording, 1);
         QVERIFY(QFile::exists(QString::fromStdString(rig->PathOf("paused.wav"))));
-        QVERIFY(rig->device.isOpen());
-        QVERIFY(!rig->device.isRunning());
+        QVERIFY(rig->device.IsOpen());
+        QVERIFY(!rig->device.IsRunning());
         rig->Deliver(test::SteadyFrames(3 * kFramesPerBuffer, 100, 100));
         dialog->RefreshDisplay();
         QCOMPARE(dialog->RecordedField->text(), QString("00:00 min"));
@@ -183,8 +183,8 @@ class RecorderDialogTest : public QObject {
 
         QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
         QCOMPARE(paused, 0);
-        QVERIFY(!dialog->PauseButton->isHeld());
-        QVERIFY(rig->device.isRunning());
+        QVERIFY(!dialog->PauseButton->IsHeld());
+        QVERIFY(rig->device.IsRunning());
         rig->Deliver(test::SteadyFrames(3 * kFramesPerBuffer, 100, 100));
         dialog->RefreshDisplay();
         QCOMPARE(dialog->RecordedField->text(), QString("00:01 min"));
@@ -193,15 +193,15 @@ class RecorderDialogTest : public QObject {
     void stoppingWhilePausedKeepsThePauseForTheNextRecording() {
         StartInto("one.wav");
         QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
-        QVERIFY(!rig->device.isRunning());
+        QVERIFY(!rig->device.IsRunning());
         ClickStop();
         QCOMPARE(recording, 0);
         QCOMPARE(paused, 1);
-        QVERIFY(dialog->PauseButton->isHeld());
+        QVERIFY(dialog->PauseButton->IsHeld());
         StartInto("two.wav");
         QCOMPARE(recording, 1);
-        QVERIFY(rig->device.isOpen());
-        QVERIFY(!rig->device.isRunning());
+        QVERIFY(rig->device.IsOpen());
+        QVERIFY(!rig->device.IsRunning());
     }
 
     void checkBoxClickWhileRecordingFlipsBack() {
@@ -228,7 +228,7 @@ class RecorderDialogTest : public QObject {
         captureSession.stopRequested = 1;
         dialog->RefreshDisplay();
         QCOMPARE(recording, 0);
-        QVERIFY(!rig->device.isOpen());
+        QVERIFY(!rig->device.IsOpen());
         QVERIFY(test::ReadWaveRecording(rig->PathOf("overrun.wav")).ok);
     }
 
@@ -368,7 +368,7 @@ class RecorderDialogTest : public QObject {
         QVERIFY(!dialog->isVisible());
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QCOMPARE(recording, 0);
-        QVERIFY(!rig->device.isOpen());
+        QVERIFY(!rig->device.IsOpen());
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("escape.wav"));
         QVERIFY2(back.ok, back.error.c_str());
         QCOMPARE(back.samples.size(), std::size_t(2 * kFramesPerBuffer));
@@ -415,7 +415,7 @@ class RecorderDialogTest : public QObject {
         QVERIFY(!dialog->isVisible());
         QCOMPARE(recording, 0);
         QCOMPARE(busy, 0);
-        QVERIFY(!rig->device.isOpen());
+        QVERIFY(!rig->device.IsOpen());
         QVERIFY(captureSession.device == nullptr);
         const test::ReadBack back = test::ReadWaveRecording(path);
         QVERIFY2(back.ok, back.error.c_str());

@@ -21,8 +21,8 @@ TEST(ConsoleMessageSink, AnswersWithTheDefaultButton) {
     std::ostringstream out;
     ConsoleMessageSink sink(out);
     MessageRequest request;
-    request.buttons = MessageButtons::kOkCancel;
-    EXPECT_EQ(sink.ShowMessage(request), MessageAnswer::kOk);
+    request.buttons = MessageButtons::OkCancel;
+    EXPECT_EQ(sink.ShowMessage(request), MessageAnswer::Ok);
 }
 
 }  // namespace

@@ -252,6 +252,10 @@ struct LocationCase {
     SettingsLocation expected;
 };
 
+std::ostream& operator<<(std::ostream& out, const LocationCase& c) {
+    return out << c.name;
+}
+
 class SettingsLocationChoice : public ::testing::TestWithParam<LocationCase> {};
 
 TEST_P(SettingsLocationChoice, ReadsAndWritesWhereTheSituationAsks) {

@@ -7,6 +7,7 @@
 
 #include "app/parameter_file.h"
 #include "app/program_environment.h"
+#include "installer/install_manifest.h"
 
 namespace sonocap {
 
@@ -42,7 +43,7 @@ SettingsLocation FindSettingsLocation() {
     const bool writable =
         ::access(directory.c_str(), W_OK) == 0 || (errno != EACCES && errno != EROFS);
     situation.sharedInstallation =
-        ::access((programDirectory + kInstallManifestName).c_str(), F_OK) == 0 || !writable;
+        ::access((programDirectory + installer::kManifestName).c_str(), F_OK) == 0 || !writable;
     situation.userDirectory = UserSettingsDirectory();
     situation.userFileExists =
         !situation.userDirectory.empty() &&

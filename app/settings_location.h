@@ -6,11 +6,9 @@
 // can write is a portable copy and keeps the file beside the executable. An installation (a
 // folder holding the installation's manifest, or one the user cannot write) is shared: it is
 // never written, and each user's file lives in their own configuration folder.
+// (The manifest is the installer's: installer/install_manifest.h.)
 
 namespace sonocap {
-
-// The file that marks a program directory as an installation.
-inline constexpr char kInstallManifestName[] = "install_manifest.txt";
 
 // The user's folder below the configuration home.
 inline constexpr char kUserSettingsFolder[] = "sonocap";

@@ -1,5 +1,9 @@
 cmake_policy(VERSION 3.25)
 
+# The manifest's name, as setup.exe and the recorder know it (installer/install_manifest.h). Not
+# install_manifest.txt: that is CMake's own, written into the build tree by every install.
+set(SONOCAP_MANIFEST_NAME sonocap.manifest)
+
 # Run by `cmake --install` (not at configure time): the first and the last step of an
 # installation. Together they write the installation's manifest, which names every file the
 # install put in place and every folder it made, and register the installation for the
@@ -49,7 +53,7 @@ function(sonocap_install_begin)
     message(FATAL_ERROR "install: the prefix must be an absolute path, not ${CMAKE_INSTALL_PREFIX}")
   endif()
   set(made)
-  set(earlier "${CMAKE_INSTALL_PREFIX}/${SONOCAP_PROGRAM_INSTALL_DIR}/install_manifest.txt")
+  set(earlier "${CMAKE_INSTALL_PREFIX}/${SONOCAP_PROGRAM_INSTALL_DIR}/${SONOCAP_MANIFEST_NAME}")
   if(EXISTS "${earlier}")
     file(STRINGS "${earlier}" lines REGEX "^directory ")
     foreach(line ${lines})
@@ -85,7 +89,7 @@ function(sonocap_install_finish)
   set(program_dir "${CMAKE_INSTALL_PREFIX}/${SONOCAP_PROGRAM_INSTALL_DIR}")
   cmake_path(NORMAL_PATH program_dir)
   string(REGEX REPLACE "/$" "" program_dir "${program_dir}")
-  set(manifest "${SONOCAP_STAGE_DIR}/install_manifest.txt")
+  set(manifest "${SONOCAP_STAGE_DIR}/${SONOCAP_MANIFEST_NAME}")
   set(text "# Sonocap installation: what the install put here; setup.exe 2 removes exactly this.\n")
 
   sonocap_install_is_staged(staged)
@@ -113,7 +117,7 @@ function(sonocap_install_finish)
 
   sonocap_install_folders(folders)
   set(files)
-  foreach(file ${CMAKE_INSTALL_MANIFEST_FILES} "${program_dir}/install_manifest.txt")
+  foreach(file ${CMAKE_INSTALL_MANIFEST_FILES} "${program_dir}/${SONOCAP_MANIFEST_NAME}")
     cmake_path(NORMAL_PATH file)
     list(APPEND files "${file}")
   endforeach()

@@ -19,7 +19,8 @@
 
 namespace sonocap::installer {
 
-inline constexpr std::string_view kManifestName = "install_manifest.txt";
+// Also named in cmake/SonocapInstallSteps.cmake, which writes it.
+inline constexpr char kManifestName[] = "sonocap.manifest";
 
 struct InstallManifest {
     bool packaged = false;

@@ -14,6 +14,7 @@
 #include "app/parameter_record.h"
 #include "app/program_environment.h"
 #include "app/settings_location.h"
+#include "installer/install_manifest.h"
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/recording_message_sink.h"
 #include "tests/app/child_process.h"
@@ -294,7 +295,7 @@ TEST(UserSettingsDirectory, ConfigurationHomeFirstThenHome) {
 TEST_F(SettingsTest, FolderMarkedAsAnInstallationIsNeverWritten) {
     testing::TempDirectory config;
     setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-    WriteBytes(dir_.file("install_manifest.txt"), {});
+    WriteBytes(dir_.file(installer::kManifestName), {});
     SetDefaultParameters(parameterRecord);
     SaveSettings();
     unsetenv("XDG_CONFIG_HOME");

@@ -52,7 +52,7 @@ class InstallationTest : public ::testing::Test {
                   program_ + "/sonocap.par",
                   (prefix_ / "bin/sonocap").string(),
                   (prefix_ / "share/applications/sonocap.desktop").string(),
-                  program_ + "/install_manifest.txt"};
+                  program_ + "/sonocap.manifest"};
     }
 
     void WriteManifest(const std::string& extra = "") {
@@ -61,7 +61,7 @@ class InstallationTest : public ::testing::Test {
         for (const char* folder : {"lib/sonocap", "lib", "bin", "share/applications"}) {
             text += "directory " + (prefix_ / folder).string() + "\n";
         }
-        WriteText(fs::path(program_) / "install_manifest.txt", text);
+        WriteText(fs::path(program_) / "sonocap.manifest", text);
     }
 
     std::optional<unsigned char> Marker() const {
@@ -92,7 +92,7 @@ TEST_F(InstallationTest, RegisteringWritesTheEntryTheHelperReads) {
 }
 
 TEST_F(InstallationTest, PackagedInstallationIsNotRegistered) {
-    WriteText(fs::path(program_) / "install_manifest.txt", "packaged\n");
+    WriteText(fs::path(program_) / "sonocap.manifest", "packaged\n");
     EXPECT_NE(RegisterInstallation(program_, store_), "");
     EXPECT_FALSE(fs::exists(store_));
 }
@@ -126,13 +126,13 @@ TEST_F(InstallationTest, EntryOfAnotherInstallationStays) {
 }
 
 TEST_F(InstallationTest, PackagedInstallationIsLeftToThePackageManager) {
-    WriteText(fs::path(program_) / "install_manifest.txt", "packaged\n");
+    WriteText(fs::path(program_) / "sonocap.manifest", "packaged\n");
     const UninstallAnswer answer = UninstallInstallation(program_, store_);
     EXPECT_EQ(answer.marker, 0);
     EXPECT_NE(answer.message.find("package manager"), std::string::npos);
     EXPECT_EQ(Marker(), 0);
     for (const auto& file : files_) {
-        if (!file.ends_with("install_manifest.txt")) {
+        if (!file.ends_with("sonocap.manifest")) {
             EXPECT_TRUE(fs::exists(file)) << file;
         }
     }

@@ -32,7 +32,7 @@ note "installing into $prefix"
 cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install failed: $(tail -5 "$work/install.log")"
 program=$prefix/lib/sonocap
-cp "$program/install_manifest.txt" "$work/manifest"
+cp "$program/sonocap.manifest" "$work/manifest"
 grep -qF "@=\"$program/sonocap\"" "$SONOCAP_REGISTRY" || fail "the installation is not registered"
 for command in sonocap sonocap-cx sonocap-uninstall; do
     [ -x "$prefix/bin/$command" ] || fail "bin/$command is missing"

@@ -22,6 +22,6 @@ package=$(ls "$work"/sonocap_*_amd64.deb) || fail "no package in $work"
 findings=$(lintian "$package" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$findings" ] || fail "lintian: $findings"
 dpkg-deb -I "$package" control | grep -q '^Depends: .*libqt6widgets6' || fail "no Qt in Depends"
-manifest=$(dpkg-deb --fsys-tarfile "$package" | tar -xO ./usr/lib/sonocap/install_manifest.txt)
+manifest=$(dpkg-deb --fsys-tarfile "$package" | tar -xO ./usr/lib/sonocap/sonocap.manifest)
 grep -qx packaged <<<"$manifest" || fail "the package's manifest does not say packaged"
 echo "$(basename "$package"): lintian has nothing to say"

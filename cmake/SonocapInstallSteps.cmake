@@ -3,6 +3,8 @@ cmake_policy(VERSION 3.25)
 # The manifest's name, as setup.exe and the recorder know it (installer/install_manifest.h). Not
 # install_manifest.txt: that is CMake's own, written into the build tree by every install.
 set(SONOCAP_MANIFEST_NAME sonocap.manifest)
+# The machine's registry store (uninstall/registry_store.h), which the package writes.
+set(SONOCAP_MACHINE_STORE_DIR /etc/xdg/sonocap)
 
 # Run by `cmake --install` (not at configure time): the first and the last step of an
 # installation. Together they write the installation's manifest, which names every file the
@@ -96,6 +98,21 @@ function(sonocap_install_finish)
   if(staged)
     file(WRITE "${manifest}" "${text}packaged\n")
     sonocap_install_generated("${manifest}" "${SONOCAP_PROGRAM_INSTALL_DIR}")
+    # The package registers itself in the machine's registry store, so that sonocap-uninstall
+    # finds it and its setup.exe can point to the package manager. No folder is to be removed:
+    # npath keeps every component.
+    string(REGEX MATCHALL "/" separators "${program_dir}")
+    list(LENGTH separators npath)
+    math(EXPR npath "${npath} + 1" OUTPUT_FORMAT HEXADECIMAL)
+    string(REGEX REPLACE "^0x" "" npath "${npath}")
+    string(LENGTH "${npath}" digits)
+    math(EXPR padding "8 - ${digits}")
+    string(REPEAT "0" ${padding} zeros)
+    set(store "${SONOCAP_STAGE_DIR}/registry")
+    file(WRITE "${store}" "; Sonocap of the package manager, for every user.\n"
+      "[SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS\\Sonocap.exe]\n"
+      "@=\"${program_dir}/sonocap\"\n\"npath\"=dword:${zeros}${npath}\n")
+    file(INSTALL DESTINATION "${SONOCAP_MACHINE_STORE_DIR}" TYPE FILE FILES "${store}")
     return()
   endif()
 

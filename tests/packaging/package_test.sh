@@ -22,6 +22,20 @@ package=$(ls "$work"/sonocap_*_amd64.deb) || fail "no package in $work"
 findings=$(lintian "$package" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$findings" ] || fail "lintian: $findings"
 dpkg-deb -I "$package" control | grep -q '^Depends: .*libqt6widgets6' || fail "no Qt in Depends"
-manifest=$(dpkg-deb --fsys-tarfile "$package" | tar -xO ./usr/lib/sonocap/sonocap.manifest)
-grep -qx packaged <<<"$manifest" || fail "the package's manifest does not say packaged"
+
+# The package's installer, unpacked: it finds itself packaged, removes nothing, points to the
+# package manager and answers 0; the machine's registry store names the packaged recorder.
+dpkg-deb -x "$package" "$work/root"
+grep -qx '@="/usr/lib/sonocap/sonocap"' "$work/root/etc/xdg/sonocap/registry" ||
+    fail "the machine's registry store does not name /usr/lib/sonocap/sonocap"
+dpkg-deb -I "$package" conffiles | grep -qx /etc/xdg/sonocap/registry ||
+    fail "the registry store is not a configuration file"
+program=$work/root/usr/lib/sonocap
+files_before=$(find "$work/root" | sort)
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program/setup.exe" 2 2>&1) &&
+    fail "setup.exe 2 of the package succeeded"
+grep -q "package manager" <<<"$message" || fail "setup.exe 2 says: $message"
+[ "$(od -An -tu1 "$program/\$\$\$67352.tmp" | tr -d ' ')" = 0 ] || fail "the marker is not 0"
+rm "$program/\$\$\$67352.tmp"
+[ "$(find "$work/root" | sort)" = "$files_before" ] || fail "setup.exe 2 of the package changed files"
 echo "$(basename "$package"): lintian has nothing to say"

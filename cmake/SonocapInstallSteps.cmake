@@ -113,6 +113,7 @@ function(sonocap_install_finish)
       "[SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS\\Sonocap.exe]\n"
       "@=\"${program_dir}/sonocap\"\n\"npath\"=dword:${zeros}${npath}\n")
     file(INSTALL DESTINATION "${SONOCAP_MACHINE_STORE_DIR}" TYPE FILE FILES "${store}")
+    set(CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_MANIFEST_FILES}" PARENT_SCOPE)
     return()
   endif()
 
@@ -153,6 +154,7 @@ function(sonocap_install_finish)
   endforeach()
   file(WRITE "${manifest}" "${text}")
   sonocap_install_generated("${manifest}" "${SONOCAP_PROGRAM_INSTALL_DIR}")
+  set(CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_MANIFEST_FILES}" PARENT_SCOPE)
 
   execute_process(COMMAND "${program_dir}/setup.exe" 1 RESULT_VARIABLE result)
   if(NOT result EQUAL 0)

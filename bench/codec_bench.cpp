@@ -1,5 +1,6 @@
 // Encoder and decoder speed on the full 2048-frame sub-blocks of the corpus clips.
-// Run: SONOCAP_CORPUS_DIR=../shared/corpus build/bench/codec_bench
+// Run: build/bench/codec_bench (reads the clips of the build's corpus folder;
+// SONOCAP_CORPUS_DIR=DIR names another)
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cx=${1:-build/sonocap-cx}
-corpus=${2:-../shared/corpus}
+corpus=${2:-build/corpus}
 rounds=${3:-15}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

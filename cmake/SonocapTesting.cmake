@@ -38,7 +38,7 @@ function(sonocap_add_gtest name)
   # Where the sources and the corpus clips are, for tests that read files.
   target_compile_definitions(${name} PRIVATE
     SONOCAP_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    SONOCAP_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
+    SONOCAP_CORPUS_DIR="${SONOCAP_CORPUS_DIR}")
   # The discovery script splits list values, so ENVIRONMENT holds one variable at most.
   list(LENGTH T_ENVIRONMENT envCount)
   if(envCount GREATER 1)
@@ -68,7 +68,7 @@ function(sonocap_add_qtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
   target_compile_definitions(${name} PRIVATE
     SONOCAP_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    SONOCAP_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
+    SONOCAP_CORPUS_DIR="${SONOCAP_CORPUS_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS unit)
 endfunction()

@@ -16,6 +16,9 @@ packages=(
   xdotool xclip imagemagick
   sox flac wavpack                                # judges and speed peers in tests and benchmarks
   clang libclang-rt-14-dev                        # the fuzz tree: libFuzzer, ASan, UBSan runtimes
+  # The install tests: validators of the desktop entry, the metainfo and the manual pages;
+  # CPack's Debian package (dpkg-shlibdeps finds its Depends) and lintian's verdict on it.
+  desktop-file-utils appstream man-db dpkg-dev lintian
 )
 
 missing=()

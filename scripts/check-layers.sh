@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header from a folder it may not depend on. The folders depend one
-# way: platform <- codec <- settings <- engine <- ui <- app; tools (over codec) and uninstall (over
-# nothing) stand beside them.
+# way: platform <- codec <- settings <- engine <- ui <- app; tools (over codec), uninstall (over
+# nothing) and the installer (over uninstall, and the settings' one file name) stand beside them.
 # The engine, the codec and the settings never see Qt, PortAudio or ALSA. Given a build tree, it
 # also fails when a test program links PortAudio without recording from a real device.
 set -euo pipefail
@@ -16,6 +16,8 @@ declare -A allowed=(
   [app]="app ui engine settings codec platform"
   [tools]="tools codec platform"
   [uninstall]="uninstall"
+  [installer]="installer uninstall settings"
+  [packaging]="packaging ui engine settings codec platform"
 )
 
 status=0

@@ -1,24 +1,20 @@
 #include "settings/parameter_file.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/file_io.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
 #include "settings/program_values.h"
+#include "settings/settings_location.h"
 
 namespace sonocap {
 
-namespace {
-std::string ParameterFilePath() {
-    return programDirectory + kParameterFileName;
-}
-}  // namespace
-
 bool LoadParameterFile() {
     platform::FileIo& files = platform::Current<platform::FileIo>();
-    const platform::FileHandle file = files.OpenForReading(ParameterFilePath());
+    const platform::FileHandle file = files.OpenForReading(FindSettingsLocation().readPath);
     if (file == platform::kNoFile) return false;
     if (files.Length(file) != static_cast<int64_t>(kParameterRecordBytes)) {
         files.Close(file);
@@ -40,7 +36,14 @@ bool LoadParameterFile() {
 
 bool SaveParameterFile() {
     platform::FileIo& files = platform::Current<platform::FileIo>();
-    const platform::FileHandle file = files.CreateForWriting(ParameterFilePath());
+    const std::string path = FindSettingsLocation().writePath;
+    if (path.empty()) return false;
+    // A user's own settings folder is made on the first save; when that fails, so does the save.
+    if (path != programDirectory + kParameterFileName) {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    }
+    const platform::FileHandle file = files.CreateForWriting(path);
     if (file == platform::kNoFile) return false;
     const ParameterImage image = EncodeParameterRecord(parameterRecord);
     const std::size_t written = files.Write(file, image.data(), image.size());

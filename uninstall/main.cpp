@@ -21,7 +21,9 @@ int main() {
     } else {
         messages = std::make_unique<StderrMessageBox>();
     }
-    FileRegistry registry(RegistryStorePath());
+    FileRegistry userStore(RegistryStorePath());
+    FileRegistry machineStore(MachineRegistryStorePath());
+    LayeredRegistry registry(userStore, machineStore);
     PosixProgramStarter starter;
     ThreadSleeper sleeper;
     PosixFileOperations files;

@@ -143,6 +143,17 @@ std::optional<std::string> RegistryStorePath() {
     return std::nullopt;
 }
 
+std::optional<std::string> MachineRegistryStorePath() {
+    const char* explicitPath = std::getenv(kRegistryStoreVariable);
+    if (explicitPath != nullptr && explicitPath[0] != '\0') return std::nullopt;
+    return std::string(kMachineRegistryStore);
+}
+
+std::optional<RegistryKey> LayeredRegistry::OpenKey(std::string_view keyName) const {
+    if (auto key = user_.OpenKey(keyName)) return key;
+    return machine_.OpenKey(keyName);
+}
+
 std::optional<RegistryKey> FileRegistry::OpenKey(std::string_view keyName) const {
     if (!path_) return std::nullopt;
     auto text = ReadSmallRegularFile(*path_);

@@ -37,6 +37,11 @@ RegistryStore ParseRegistryStore(std::string_view text);
 // path, else $HOME/.config/sonocap/registry; nothing when none of them is usable.
 std::optional<std::string> RegistryStorePath();
 
+// The machine's store, which a package installed for every user writes: consulted after the
+// user's own store, and not at all when SONOCAP_REGISTRY names the store.
+inline constexpr const char* kMachineRegistryStore = "/etc/xdg/sonocap/registry";
+std::optional<std::string> MachineRegistryStorePath();
+
 // The store in one file, read afresh at each OpenKey. A missing, unreadable or oversized file
 // has no keys.
 class FileRegistry : public Registry {
@@ -46,6 +51,18 @@ class FileRegistry : public Registry {
 
   private:
     std::optional<std::string> path_;
+};
+
+// The user's store first, then the machine's: a key comes whole from the first that has it.
+class LayeredRegistry : public Registry {
+  public:
+    LayeredRegistry(const Registry& user, const Registry& machine)
+        : user_(user), machine_(machine) {}
+    std::optional<RegistryKey> OpenKey(std::string_view keyName) const override;
+
+  private:
+    const Registry& user_;
+    const Registry& machine_;
 };
 
 }  // namespace sonocap::uninstall

@@ -4,14 +4,15 @@
 # fed to it at real time, driven only through the X server (clicks at the controls' positions,
 # keys, a file name typed into the save dialog). A screenshot of every step goes to OUTPUT_DIR.
 #
-#   recorder_e2e_test.sh BUILD_DIR OUTPUT_DIR
+#   recorder_e2e_test.sh BUILD_DIR OUTPUT_DIR CORPUS_DIR
 #
 # BUILD_DIR holds sonocap, sonocap.hlp and sonocap-cx, and tests/e2e/ the feeder and the
-# matcher. Uses the audio server of test.sh (SONOCAP_AUDIO_TEST_DIR) or starts its own.
+# matcher; CORPUS_DIR the test clips. Uses the audio server of test.sh (SONOCAP_AUDIO_TEST_DIR) or starts its own.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
 out=$2
+corpus=$(cd "$3" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/sonocap-e2e-XXXXXX")
 feeder=$build_dir/tests/e2e/fifo_feeder
@@ -39,7 +40,7 @@ use_audio_server
 start_x_server
 read -r screen_w screen_h < <(xdotool getdisplaygeometry)
 signal=$work/signal.raw
-sox -D "$source_dir/../shared/corpus/d2_game_score.wav" -t raw "$signal"
+sox -D "$corpus/d2_game_score.wav" -t raw "$signal"
 start_feeder "$signal"
 
 # Polls for up to $1 seconds until the control at x y w h dialog units of the recorder window

@@ -16,6 +16,8 @@ build_dir=$(cd "$1" && pwd)
 minutes=${2:-30}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 out=${3:-$build_dir/tests/e2e/soak}
+# The test clips are where the build tree's configuration put them.
+corpus=$(sed -n 's/^SONOCAP_CORPUS_DIR:PATH=//p' "$build_dir/CMakeCache.txt")
 mkdir -p "$out"
 work=$(mktemp -d "${TMPDIR:-/tmp}/sonocap-soak-XXXXXX")
 feeder=$build_dir/tests/e2e/fifo_feeder
@@ -36,7 +38,7 @@ mkdir -p "$HOME"
 
 use_audio_server
 start_x_server
-sox -D "$source_dir/../shared/corpus/d2_game_score.wav" -t raw "$work/signal.raw"
+sox -D "$corpus/d2_game_score.wav" -t raw "$work/signal.raw"
 start_feeder "$work/signal.raw"
 
 start_recorder "$app" "$recordings"

@@ -16,6 +16,7 @@
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
 #include "settings/program_values.h"
+#include "settings/settings_location.h"
 #include "tests/platform/temp_directory.h"
 #include "tests/settings/child_process.h"
 #include "tests/settings/parameter_images.h"
@@ -167,27 +168,142 @@ TEST_F(SettingsTest, ShortWriteShowsTheFileErrorMessageAndTheNextStartRejectsThe
     ExpectDefaults();
 }
 
-// Saves as an unprivileged user, for whom permissions hold even when the tests run as root.
+// Becomes an unprivileged user, for whom permissions hold even when the tests run as root.
+bool DropPrivileges() {
+    if (geteuid() != 0) return true;
+    const gid_t nobodyGroup = 65534;
+    const uid_t nobodyUser = 65534;
+    return setgroups(0, nullptr) == 0 && setgid(nobodyGroup) == 0 && setuid(nobodyUser) == 0;
+}
+
 int SaveWithoutPrivileges(platform::RecordingMessageSink& sink) {
-    if (geteuid() == 0) {
-        const gid_t nobodyGroup = 65534;
-        const uid_t nobodyUser = 65534;
-        if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobodyUser) != 0) {
-            return kChildSetupFailed;
-        }
-    }
+    if (!DropPrivileges()) return kChildSetupFailed;
     return SaveAndReport(sink);
 }
 
-TEST_F(SettingsTest, DirectoryThatIsNotWritableShowsTheFileErrorMessage) {
-    std::filesystem::permissions(
-        dir_.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
-                         std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
-                         std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+void MakeReadOnly(const std::filesystem::path& directory) {
+    using std::filesystem::perms;
+    std::filesystem::permissions(directory, perms::owner_read | perms::owner_exec |
+                                                perms::group_read | perms::group_exec |
+                                                perms::others_read | perms::others_exec);
+}
+
+// A folder that the unprivileged user may write.
+void OpenToEveryone(const std::filesystem::path& directory) {
+    std::filesystem::permissions(directory, std::filesystem::perms::all);
+}
+
+// A shared installation: the program's folder holds valid defaults and cannot be written; each
+// user's settings live under their configuration home.
+class SharedInstallationTest : public SettingsTest {
+  protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        WriteBytes(filePath(), ValidParameterImage("", 0, 0));
+        MakeReadOnly(dir_.path());
+        OpenToEveryone(config_.path());
+        setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XDG_CONFIG_HOME");
+        SettingsTest::TearDown();
+    }
+    std::string userFile() const { return config_.file("sonocap/sonocap.par"); }
+
+    testing::TempDirectory config_;
+};
+
+TEST_F(SharedInstallationTest, FirstStartReadsTheInstalledDefaultsAndSavesUnderTheUsersFolder) {
+    const int result = testing::RunInChildProcess([&] {
+        if (!DropPrivileges()) return kChildSetupFailed;
+        LoadSettings();
+        if (!sink_.messages.empty()) return kOtherMessages;
+        parameterRecord.compression = 1;
+        return SaveAndReport(sink_);
+    });
+    EXPECT_EQ(result, kNoMessage);
+    EXPECT_EQ(ReadBytes(userFile()), ValidParameterImage("", 1, 0));
+    // The installation is never written.
+    EXPECT_EQ(ReadBytes(filePath()), ValidParameterImage("", 0, 0));
+}
+
+TEST_F(SharedInstallationTest, UsersOwnFileIsReadInsteadOfTheInstalledOne) {
+    std::filesystem::create_directories(config_.path() / "sonocap");
+    WriteBytes(userFile(), ValidParameterImage("/home/rec", 1, 1));
+    const int result = testing::RunInChildProcess([&] {
+        if (!DropPrivileges()) return kChildSetupFailed;
+        LoadSettings();
+        const bool own = std::string(parameterRecord.lastDirectory) == "/home/rec" &&
+                         parameterRecord.dcFilter == 1;
+        return sink_.messages.empty() && own ? kNoMessage : kOtherMessages;
+    });
+    EXPECT_EQ(result, kNoMessage);
+}
+
+TEST_F(SharedInstallationTest, ConfigurationFolderThatIsNotWritableShowsTheFileErrorMessage) {
+    MakeReadOnly(config_.path());
     SetDefaultParameters(parameterRecord);
     EXPECT_EQ(testing::RunInChildProcess([&] { return SaveWithoutPrivileges(sink_); }),
               kOneFileErrorMessage);
+    EXPECT_FALSE(std::filesystem::exists(userFile()));
+}
+
+// The table of choices: a writable program folder keeps the file beside the executable.
+struct LocationCase {
+    const char* name;
+    SettingsSituation situation;
+    SettingsLocation expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const LocationCase& c) {
+    return out << c.name;
+}
+
+class SettingsLocationChoice : public ::testing::TestWithParam<LocationCase> {};
+
+TEST_P(SettingsLocationChoice, ReadsAndWritesWhereTheSituationAsks) {
+    const SettingsLocation location = ChooseSettingsLocation(GetParam().situation);
+    EXPECT_EQ(location.readPath, GetParam().expected.readPath);
+    EXPECT_EQ(location.writePath, GetParam().expected.writePath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, SettingsLocationChoice,
+    ::testing::Values(LocationCase{"PortableCopy",
+                                   {"/p/", false, "/c/sonocap/", true},
+                                   {"/p/sonocap.par", "/p/sonocap.par"}},
+                      LocationCase{"InstallationFirstStart",
+                                   {"/p/", true, "/c/sonocap/", false},
+                                   {"/p/sonocap.par", "/c/sonocap/sonocap.par"}},
+                      LocationCase{"InstallationLaterStart",
+                                   {"/p/", true, "/c/sonocap/", true},
+                                   {"/c/sonocap/sonocap.par", "/c/sonocap/sonocap.par"}},
+                      LocationCase{"InstallationWithoutConfigurationHome",
+                                   {"/p/", true, "", false},
+                                   {"/p/sonocap.par", ""}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UserSettingsDirectory, ConfigurationHomeFirstThenHome) {
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(UserSettingsDirectory(), "/cfg/sonocap/");
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_EQ(UserSettingsDirectory(), "/home/u/.config/sonocap/");
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(UserSettingsDirectory(), "");
+}
+
+TEST_F(SettingsTest, FolderMarkedAsAnInstallationIsNeverWritten) {
+    testing::TempDirectory config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    WriteBytes(dir_.file(kManifestName), {});
+    SetDefaultParameters(parameterRecord);
+    SaveSettings();
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(sink_.messages.empty());
     EXPECT_FALSE(std::filesystem::exists(filePath()));
+    EXPECT_EQ(ReadBytes(config.file("sonocap/sonocap.par")), ValidParameterImage("", 0, 0));
 }
 
 TEST_F(SettingsTest, ReadOnlyFileShowsTheFileErrorMessageAndStaysAsItWas) {

@@ -136,6 +136,19 @@ TEST_F(FileRegistryTest, KeyNotInTheFileCannotBeOpened) {
     EXPECT_FALSE(registry.OpenKey(kAppPathsKey).has_value());
 }
 
+TEST_F(FileRegistryTest, UsersStoreComesBeforeTheMachinesAndEachKeyComesWhole) {
+    const FileRegistry user(Write("user", "[SOFTWARE\\Other]\n@=\"/u\"\n"));
+    const FileRegistry machine(
+        Write("machine", kSection + "\n@=\"/m/p\"\n[SOFTWARE\\Other]\n\"x\"=dword:1\n"));
+    const LayeredRegistry registry(user, machine);
+    EXPECT_EQ(registry.OpenKey(kAppPathsKey)->QueryString(kDefaultValueName), "/m/p");
+    const auto other = registry.OpenKey("SOFTWARE\\Other");
+    EXPECT_EQ(other->QueryString(kDefaultValueName), "/u");
+    EXPECT_FALSE(other->QueryDword("x").has_value());
+    std::filesystem::remove(dir_ + "/machine");
+    EXPECT_FALSE(registry.OpenKey(kAppPathsKey).has_value());
+}
+
 TEST_F(FileRegistryTest, MissingFileHasNoKeys) {
     const FileRegistry registry(dir_ + "/absent");
     EXPECT_FALSE(registry.OpenKey(kAppPathsKey).has_value());
@@ -219,6 +232,10 @@ TEST_P(RegistryStoreLocation, FollowsTheEnvironment) {
     Put("XDG_CONFIG_HOME", c.configHome);
     Put("HOME", c.home);
     EXPECT_EQ(RegistryStorePath(), c.expected);
+    // A store named for the test shuts the machine's out.
+    const bool named = c.explicitPath != nullptr && c.explicitPath[0] != '\0';
+    EXPECT_EQ(MachineRegistryStorePath(),
+              named ? std::nullopt : std::optional<std::string>(kMachineRegistryStore));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -45,6 +45,9 @@ class CompressedFileReader {
     // whatever the size fields say: for a recording whose header was never finished or is wrong.
     std::optional<FileError> ReadHeaderToEnd();
 
+    // Goes on with the record at `offset`, past a damaged stretch (after ReadHeaderToEnd).
+    void SkipTo(uint64_t offset) { offset_ = offset; }
+
     // True once the records have reached the header's file size.
     bool AtEnd() const { return offset_ >= end_; }
 

@@ -1,0 +1,106 @@
+#include "tools/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace sonocap {
+
+InputFile::~InputFile() {
+    if (ownsFd_ && fd_ >= 0) close(fd_);
+}
+
+bool InputFile::Open(const std::string& path, std::string& error) {
+    if (path == "-") {
+        fd_ = STDIN_FILENO;
+    } else {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        ownsFd_ = true;
+    }
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = std::strerror(EISDIR);
+        return false;
+    }
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    regular_ = S_ISREG(st.st_mode);
+    if (regular_) {
+        fileSizeAtOpen_ = st.st_size;
+        // Standard input redirected from a file may start anywhere in it.
+        const off_t at = lseek(fd_, 0, SEEK_CUR);
+        lengthAtOpen_ = static_cast<uint64_t>(st.st_size) -
+                        (at > 0 && at <= st.st_size ? static_cast<uint64_t>(at) : 0);
+    }
+    return true;
+}
+
+bool InputFile::Read(uint8_t* into, size_t bytes, size_t& got, std::string& error) {
+    got = 0;
+    while (got < bytes) {
+        const ssize_t n = read(fd_, into + got, bytes - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = std::strerror(errno);
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    consumed_ += got;
+    if (regular_ && (consumed_ > lengthAtOpen_ || (got < bytes && consumed_ < lengthAtOpen_))) {
+        error = kInputChanged;
+        return false;
+    }
+    return true;
+}
+
+bool InputFile::CheckUnchanged(std::string& error) const {
+    if (!regular_) return true;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (st.st_size != fileSizeAtOpen_) {
+        error = kInputChanged;
+        return false;
+    }
+    return true;
+}
+
+bool InputFile::Load(std::string& error) {
+    // A regular file is read in one allocation with one byte to spare, which shows a file that
+    // grew; a pipe grows its buffer as the bytes come.
+    size_t capacity = regular_ ? static_cast<size_t>(lengthAtOpen_) + 1 : size_t{1} << 20;
+    data_.reset(new uint8_t[capacity]);
+    size_ = 0;
+    for (;;) {
+        size_t got = 0;
+        if (!Read(data_.get() + size_, capacity - size_, got, error)) return false;
+        size_ += got;
+        if (size_ < capacity) break;
+        if (regular_) {
+            error = kInputChanged;
+            return false;
+        }
+        std::unique_ptr<uint8_t[]> larger(new uint8_t[2 * capacity]);
+        std::memcpy(larger.get(), data_.get(), size_);
+        data_ = std::move(larger);
+        capacity *= 2;
+    }
+    return CheckUnchanged(error);
+}
+
+}  // namespace sonocap

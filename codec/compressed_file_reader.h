@@ -34,6 +34,10 @@ struct DecodedRecord {
     int32_t frameCount = 0;   // frames decoded into the caller's area
 };
 
+// The uncompressed size field must be 4 bytes for every frame of the records.
+std::optional<FileError> CheckUncompressedSize(const CompressedHeaderFields& header,
+                                               uint64_t frames);
+
 class CompressedFileReader {
   public:
     CompressedFileReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}

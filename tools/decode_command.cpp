@@ -1,24 +1,31 @@
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "codec/compressed_file_reader.h"
+#include "codec/compressed_header.h"
+#include "codec/little_endian.h"
+#include "codec/sub_block_record.h"
 #include "codec/wave_header.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
+#include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
 #include "tools/recording_check.h"
 #include "tools/report.h"
+#include "tools/threads_option.h"
 
 namespace sonocap {
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: sonocap-cx decode [--force] [--sync] IN.cx OUT.wav\n"
+    "usage: sonocap-cx decode [--threads N] [--force] [--sync] IN.cx OUT.wav\n"
     "\n"
     "Decodes a Compaxa file into a WAV file (44-byte header, 16-bit stereo 44100 Hz PCM).\n"
     "Every record is checked; a damaged file is reported with the offset of the fault and\n"
@@ -27,21 +34,57 @@ constexpr char kUsage[] =
     "appears on standard error when that is a terminal.\n"
     "\n";
 
+// Records decoded per slot: two capture buffers' worth, enough to keep the workers' share of
+// the waiting small.
+constexpr int kRecordsPerSlot = 16;
+
+// A run of records, found by their word counts alone, and what they decode to.
+struct DecodeSlot {
+    uint64_t offset = 0;
+    int records = 0;
+    std::vector<uint8_t> samples;  // little-endian, as they go to the WAV
+    uint64_t frames = 0;
+    std::optional<FileError> error;  // the first fault of the run, as the reader reports it
+};
+
+// Where the next slot's records end: the word counts are followed until kRecordsPerSlot records or
+// the first one that cannot be framed, which then ends the slot (and the file's walk) so that its
+// worker reports it.
+uint64_t FrameSlot(const uint8_t* data, uint64_t size, uint64_t offset, int& records) {
+    records = 0;
+    while (records < kRecordsPerSlot && offset < size) {
+        ++records;
+        const uint16_t words = size - offset >= 2 ? LoadLE16(data + offset) : 0;
+        const uint64_t bytes = RecordBytes(words);
+        if (words == 0 || words > MaxPacketWords(kMaxBlockFrames) || bytes > size - offset) {
+            return size;
+        }
+        offset += bytes;
+    }
+    return offset;
+}
+
 }  // namespace
 
 int RunDecode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv);
+    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
     if (line.Has("--help")) {
         std::fputs(kUsage, stdout);
+        std::fputs(kThreadsHelp, stdout);
         std::fputs(kOutputHelp, stdout);
         return kExitOk;
     }
     for (const std::string& option : line.options) {
-        if (!IsOutputOption(option)) return ReportUsage(kUsage, "unknown option " + option);
+        if (option != "--threads" && !IsOutputOption(option)) {
+            return ReportUsage(kUsage, "unknown option " + option);
+        }
     }
     if (line.operands.size() != 2) return ReportUsage(kUsage, "decode takes IN.cx and OUT.wav");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
+    int threads = 1;
+    std::string problem;
+    if (!ParseThreads(line, threads, problem)) return ReportUsage(kUsage, problem);
 
     InputFile in;
     std::string reason;
@@ -69,20 +112,69 @@ int RunDecode(int argc, char** argv) {
     buildWaveHeader(sampleBytes, kSampleRate, kChannels, header);
     out.Write(header, sizeof header);
 
-    int16_t frames[2 * kMaxBlockFrames];
-    uint8_t scratch[4 * kMaxBlockFrames];
     ProgressBar progress("decode", in.size());
-    while (!reader.AtEnd()) {
-        progress.Update(reader.offset());
-        DecodedRecord record;
-        if (auto error = reader.ReadRecord(frames, record)) return ReportError(inPath, *error);
-        const size_t samples = 2 * static_cast<size_t>(record.frameCount);
-        if (!out.Write(LittleEndianSamples(frames, samples, scratch), 2 * samples)) {
-            return ReportOutputError(outPath, out.error());
+    if (threads == 1) {
+        int16_t frames[2 * kMaxBlockFrames];
+        uint8_t scratch[4 * kMaxBlockFrames];
+        while (!reader.AtEnd()) {
+            progress.Update(reader.offset());
+            DecodedRecord record;
+            if (auto error = reader.ReadRecord(frames, record)) return ReportError(inPath, *error);
+            const size_t samples = 2 * static_cast<size_t>(record.frameCount);
+            if (!out.Write(LittleEndianSamples(frames, samples, scratch), 2 * samples)) {
+                return ReportOutputError(outPath, out.error());
+            }
+        }
+        if (auto error = reader.Finish()) return ReportError(inPath, *error);
+    } else {
+        const uint8_t* data = in.data();
+        const uint64_t size = in.size();
+        const auto decode = [data, size](DecodeSlot& slot) {
+            thread_local int16_t frames[2 * kMaxBlockFrames];
+            thread_local uint8_t scratch[4 * kMaxBlockFrames];
+            CompressedFileReader records(data, size);
+            records.ReadHeaderToEnd();
+            records.SkipTo(slot.offset);
+            slot.samples.clear();
+            slot.error.reset();
+            for (int i = 0; i < slot.records; ++i) {
+                DecodedRecord record;
+                if ((slot.error = records.ReadRecord(frames, record))) break;
+                const size_t samples = 2 * static_cast<size_t>(record.frameCount);
+                const auto* bytes =
+                    static_cast<const uint8_t*>(LittleEndianSamples(frames, samples, scratch));
+                slot.samples.insert(slot.samples.end(), bytes, bytes + 2 * samples);
+            }
+            slot.frames = records.framesDecoded();
+        };
+        std::optional<int> failure;
+        uint64_t framesDecoded = 0;
+        const auto drain = [&](DecodeSlot& slot) {
+            if (slot.error) {
+                failure = ReportError(inPath, *slot.error);
+            } else if (!out.Write(slot.samples.data(), slot.samples.size())) {
+                failure = ReportOutputError(outPath, out.error());
+            }
+            framesDecoded += slot.frames;
+            progress.Update(slot.offset);
+            return !failure;
+        };
+        OrderedPool<DecodeSlot> pool(threads, 4 * static_cast<size_t>(threads), decode);
+        uint64_t offset = kCompressedHeaderBytes;
+        while (offset < size) {
+            DecodeSlot* slot = pool.Next(drain);
+            if (slot == nullptr) break;
+            slot->offset = offset;
+            offset = FrameSlot(data, size, offset, slot->records);
+            pool.Submit();
+        }
+        if (!failure) pool.Finish(drain);
+        if (failure) return *failure;
+        if (auto error = CheckUncompressedSize(reader.header(), framesDecoded)) {
+            return ReportError(inPath, *error);
         }
     }
     progress.Finish();
-    if (auto error = reader.Finish()) return ReportError(inPath, *error);
     if (!out.Commit()) return ReportOutputError(outPath, out.error());
     return kExitOk;
 }

@@ -1,8 +1,10 @@
+#include <bit>
 #include <cstdio>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "codec/capture_buffer_encoding.h"
 #include "codec/compressed_header.h"
@@ -11,10 +13,12 @@
 #include "tools/commands.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
+#include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
 #include "tools/record_verifier.h"
 #include "tools/report.h"
+#include "tools/threads_option.h"
 #include "tools/wave_stream.h"
 
 namespace sonocap {
@@ -22,7 +26,7 @@ namespace sonocap {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: sonocap-cx encode [--verify] [--force] [--sync] IN.wav OUT.cx\n"
+    "usage: sonocap-cx encode [--verify] [--threads N] [--force] [--sync] IN.wav OUT.cx\n"
     "\n"
     "Compresses a 16-bit stereo 44100 Hz PCM WAV file into a Compaxa file, exactly as the\n"
     "recorder writes it: the samples in capture buffers of 16384 frames, each buffer in eight\n"
@@ -35,17 +39,58 @@ constexpr char kUsage[] =
     "A progress bar appears on standard error when that is a terminal.\n"
     "\n";
 
+// One capture buffer: its samples as read, and its eight records as they go to the file.
+struct EncodeSlot {
+    std::unique_ptr<uint8_t[]> samples{new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer]};
+    size_t sampleBytes = 0;
+    uint64_t firstFrame = 0;
+    std::vector<uint8_t> records;
+    CompressedBufferWrite stored;
+    std::optional<std::string> mismatch;       // --verify: what a record decoded to instead
+    std::unique_ptr<RecordVerifier> verifier;  // --verify only
+};
+
+// Encodes the buffer in a slot as the recorder would, with its three writes of each record going
+// to the slot's bytes; with --verify the second, the packet's words, is decoded on its way.
+void EncodeBuffer(EncodeSlot& slot) {
+    const auto frames = static_cast<int32_t>(slot.sampleBytes / kBytesPerFrame);
+    thread_local std::unique_ptr<int16_t[]> scratch;
+    if constexpr (std::endian::native != std::endian::little) {
+        if (!scratch) scratch.reset(new int16_t[2 * kFramesPerCaptureBuffer]);
+    }
+    const int16_t* buffer =
+        HostSamples(slot.samples.get(), 2 * static_cast<size_t>(frames), scratch.get());
+    const int32_t subBlockFrames = SubBlockFrames(frames);
+    uint32_t packetArea[kPacketAreaWords];
+    slot.records.clear();
+    slot.mismatch.reset();
+    int writeInBuffer = 0;
+    const auto write = [&](const void* data, int32_t count) {
+        if (slot.verifier && writeInBuffer % 3 == 1 && !slot.mismatch) {
+            const int32_t subBlock = writeInBuffer / 3;
+            slot.mismatch = slot.verifier->Check(
+                data, count, buffer + 2 * subBlock * subBlockFrames, subBlockFrames);
+        }
+        ++writeInBuffer;
+        const auto* p = static_cast<const uint8_t*>(data);
+        slot.records.insert(slot.records.end(), p, p + count);
+        return count;
+    };
+    slot.stored = writeCompressedBuffer(buffer, frames, packetArea, write);
+}
+
 }  // namespace
 
 int RunEncode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv);
+    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
     if (line.Has("--help")) {
         std::fputs(kUsage, stdout);
+        std::fputs(kThreadsHelp, stdout);
         std::fputs(kOutputHelp, stdout);
         return kExitOk;
     }
     for (const std::string& option : line.options) {
-        if (option != "--verify" && !IsOutputOption(option)) {
+        if (option != "--verify" && option != "--threads" && !IsOutputOption(option)) {
             return ReportUsage(kUsage, "unknown option " + option);
         }
     }
@@ -53,6 +98,9 @@ int RunEncode(int argc, char** argv) {
     const bool verify = line.Has("--verify");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
+    int threads = 1;
+    std::string problem;
+    if (!ParseThreads(line, threads, problem)) return ReportUsage(kUsage, problem);
 
     InputFile in;
     std::string reason;
@@ -68,57 +116,62 @@ int RunEncode(int argc, char** argv) {
     buildCompressedPlaceholder(header);
     out.Write(header, sizeof header);
 
-    static uint8_t bytes[kBytesPerFrame * kFramesPerCaptureBuffer];
-    static int16_t scratch[2 * kFramesPerCaptureBuffer];
-    uint32_t packetArea[kPacketAreaWords];
-    const auto verifier = verify ? std::make_unique<RecordVerifier>() : nullptr;
-    std::optional<std::string> mismatch;
-
-    // The recorder's three writes of each record; with --verify the second, the packet's words,
-    // is decoded on its way to the file.
-    const int16_t* buffer = nullptr;
-    int32_t subBlockFrames = 0;
-    int writeInBuffer = 0;
-    const auto write = [&](const void* data, int32_t count) {
-        if (verifier && writeInBuffer % 3 == 1 && !mismatch) {
-            const int32_t subBlock = writeInBuffer / 3;
-            mismatch = verifier->Check(data, count, buffer + 2 * subBlock * subBlockFrames,
-                                       subBlockFrames);
-        }
-        ++writeInBuffer;
-        return out.Write(data, static_cast<size_t>(count)) ? count : 0;
-    };
     ProgressBar progress("encode", wave.toEnd ? 0 : wave.dataBytes);
     uint64_t bytesWritten = 0, dataBytes = 0, totalFrames = 0;
     size_t tornFrameBytes = 0;
-    for (;;) {
+    std::optional<int> failure;  // the exit status, once something failed
+    // Reads the next capture buffer into a slot; false at the end of the samples or on failure.
+    const auto fill = [&](EncodeSlot& slot) {
         progress.Update(wave.samplesRead);
         size_t got = 0;
-        if (auto error = ReadSamples(in, wave, bytes, sizeof bytes, got)) {
-            return ReportError(inPath, *error);
+        if (auto error = ReadSamples(in, wave, slot.samples.get(),
+                                     kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
+            failure = ReportError(inPath, *error);
+            return false;
         }
         // Only a stream of unknown length can end inside a frame.
         tornFrameBytes = got % kBytesPerFrame;
-        const auto frames = static_cast<int32_t>(got / kBytesPerFrame);
-        if (frames == 0) break;
-        totalFrames += static_cast<uint64_t>(frames);
-        buffer = HostSamples(bytes, 2 * static_cast<size_t>(frames), scratch);
-        subBlockFrames = SubBlockFrames(frames);
-        writeInBuffer = 0;
-        const CompressedBufferWrite stored =
-            writeCompressedBuffer(buffer, frames, packetArea, write);
-        if (stored.shortWrite || !out.error().empty()) {
-            return ReportOutputError(outPath, out.error());
+        slot.sampleBytes = got - tornFrameBytes;
+        slot.firstFrame = totalFrames;
+        totalFrames += slot.sampleBytes / kBytesPerFrame;
+        if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
+        return slot.sampleBytes > 0;
+    };
+    // Writes a slot's records; false on failure.
+    const auto drain = [&](EncodeSlot& slot) {
+        if (slot.mismatch) {
+            failure = ReportError(inPath, "verify: a record of the capture buffer at frame " +
+                                              std::to_string(slot.firstFrame) + " " +
+                                              *slot.mismatch + "; nothing written");
+            return false;
         }
-        if (mismatch) {
-            return ReportError(inPath, "verify: a record of the capture buffer at frame " +
-                                           std::to_string(totalFrames - frames) + " " + *mismatch +
-                                           "; nothing written");
+        if (!out.Write(slot.records.data(), slot.records.size())) {
+            failure = ReportOutputError(outPath, out.error());
+            return false;
         }
-        bytesWritten += stored.storedBytes;
-        dataBytes += stored.dataBytes;
-        if (got < sizeof bytes) break;
+        bytesWritten += slot.stored.storedBytes;
+        dataBytes += slot.stored.dataBytes;
+        return true;
+    };
+    const auto lastBuffer = [](const EncodeSlot& slot) {
+        return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
+    };
+    if (threads == 1) {
+        EncodeSlot slot;
+        while (fill(slot)) {
+            EncodeBuffer(slot);
+            if (!drain(slot) || lastBuffer(slot)) break;
+        }
+    } else {
+        OrderedPool<EncodeSlot> pool(threads, 4 * static_cast<size_t>(threads), EncodeBuffer);
+        while (EncodeSlot* slot = pool.Next(drain)) {
+            if (!fill(*slot)) break;
+            pool.Submit();
+            if (lastBuffer(*slot)) break;
+        }
+        if (!failure) pool.Finish(drain);
     }
+    if (failure) return *failure;
     progress.Finish();
     if (!in.CheckUnchanged(reason)) return ReportError(inPath, reason);
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {

@@ -25,6 +25,8 @@ expect 2 "no command given" "$cx"
 expect 2 "unknown command 'squash'" "$cx" squash a b
 expect 2 "encode takes IN.wav and OUT.cx" "$cx" encode only-one.wav
 expect 2 "unknown option --fast" "$cx" decode --fast a.cx b.wav
+expect 2 "--threads takes a count from 1 to 64" "$cx" encode --threads 0 a.wav b.cx
+expect 2 "--threads needs a count" "$cx" decode a.cx b.wav --threads
 expect 0 "usage: sonocap-cx encode" "$cx" encode --help
 expect 0 "usage: sonocap-cx decode" "$cx" decode --help
 expect 0 "commands:" "$cx" --help
@@ -57,7 +59,8 @@ head -c $((44 + 36)) "$corpus/d3_tracker_music.wav" >"$work/nine.wav"
 printf '\x24\x00\x00\x00' | dd of="$work/nine.wav" bs=1 seek=40 conv=notrunc status=none
 expect 0 "the last 1 frame was dropped" "$cx" encode "$work/nine.wav" "$work/nine.cx"
 
-# Damaged Compaxa files: a clear message with the offset, nothing under OUT's name.
+# Damaged Compaxa files: a clear message with the offset, nothing under OUT's name (decoded on
+# worker threads, the default, and the same as on one thread).
 "$cx" encode "$corpus/d3_tracker_music.wav" "$work/good.cx"
 size=$(stat -c %s "$work/good.cx")
 head -c $((size - 100)) "$work/good.cx" >"$work/short.cx"
@@ -69,6 +72,11 @@ expect 1 "offset 40: record length 0" "$cx" decode "$work/zero.cx" "$work/zero.w
 cp "$work/good.cx" "$work/torn.cx"
 printf '\x05' | dd of="$work/torn.cx" bs=1 seek=$((size - 1)) conv=notrunc status=none
 expect 1 "record's closing word count" "$cx" decode "$work/torn.cx" "$work/torn.wav"
+for f in zero torn; do
+  "$cx" decode --threads 1 "$work/$f.cx" "$work/$f.wav" 2>"$work/one"
+  "$cx" decode --threads 3 "$work/$f.cx" "$work/$f.wav" 2>"$work/three"
+  cmp -s "$work/one" "$work/three" || { echo "FAIL: $f.cx: threads change the message" >&2; failures=$((failures + 1)); }
+done
 for f in short zero torn; do
   [ -e "$work/$f.wav" ] && { echo "FAIL: $f.wav left behind" >&2; failures=$((failures + 1)); }
 done

@@ -1,13 +1,32 @@
 #include "tools/input_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace sonocap {
+
+namespace {
+
+// Memory for a whole input, its pages in place at once: one call costs far less than a fault
+// for every page as the bytes come in.
+uint8_t* PopulatedMemory(size_t bytes) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<uint8_t*>(p);
+}
+
+}  // namespace
+
+void InputMemoryRelease::operator()(uint8_t* p) const {
+    munmap(p, bytes);
+}
 
 InputFile::~InputFile() {
     if (ownsFd_ && fd_ >= 0) close(fd_);
@@ -84,7 +103,8 @@ bool InputFile::Load(std::string& error) {
     // A regular file is read in one allocation with one byte to spare, which shows a file that
     // grew; a pipe grows its buffer as the bytes come.
     size_t capacity = regular_ ? static_cast<size_t>(lengthAtOpen_) + 1 : size_t{1} << 20;
-    data_.reset(new uint8_t[capacity]);
+    data_ = std::unique_ptr<uint8_t, InputMemoryRelease>(PopulatedMemory(capacity),
+                                                         InputMemoryRelease{capacity});
     size_ = 0;
     for (;;) {
         size_t got = 0;
@@ -95,7 +115,8 @@ bool InputFile::Load(std::string& error) {
             error = kInputChanged;
             return false;
         }
-        std::unique_ptr<uint8_t[]> larger(new uint8_t[2 * capacity]);
+        std::unique_ptr<uint8_t, InputMemoryRelease> larger(PopulatedMemory(2 * capacity),
+                                                            InputMemoryRelease{2 * capacity});
         std::memcpy(larger.get(), data_.get(), size_);
         data_ = std::move(larger);
         capacity *= 2;

@@ -15,6 +15,12 @@ namespace sonocap {
 
 inline constexpr char kInputChanged[] = "input changed while it was read";
 
+// Gives back the memory that holds a whole input.
+struct InputMemoryRelease {
+    size_t bytes = 0;
+    void operator()(uint8_t* p) const;
+};
+
 class InputFile {
   public:
     InputFile() = default;
@@ -48,7 +54,7 @@ class InputFile {
     uint64_t consumed_ = 0;  // bytes read so far
     dev_t device_ = 0;
     ino_t inode_ = 0;
-    std::unique_ptr<uint8_t[]> data_;
+    std::unique_ptr<uint8_t, InputMemoryRelease> data_;
     size_t size_ = 0;
 };
 

@@ -200,6 +200,12 @@ bool OutputFile::Commit() {
     }
     fd_ = -1;
     if (tempPath_.empty()) return true;
+    // A file renamed over another is flushed to the disk at once by ext4 and the like, and the
+    // command would wait for it; without --sync the old file goes first. A crash between the two
+    // leaves the complete output under its temporary name.
+    if (replaces_ && !options_.sync && unlink(target_.c_str()) != 0 && errno != ENOENT) {
+        return Fail();
+    }
     if (rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail();
     tempPath_.clear();
     KeepOnSignal();

@@ -1,5 +1,6 @@
 #include "codec/record_scan.h"
 
+#include <cstring>
 #include <vector>
 
 #include "codec/block_encoder.h"
@@ -23,7 +24,13 @@ std::optional<uint64_t> NextValidRecord(const uint8_t* data, size_t size, uint64
                                         int16_t* frames) {
     for (uint64_t at = from; at + kRecordFramingBytes <= size; ++at) {
         const uint16_t wordCount = LoadLE16(data + at);
-        if (wordCount == 0 || wordCount > MaxPacketWords(kMaxBlockFrames)) continue;
+        if (wordCount == 0) {
+            // Long runs of zeros (a sparse or preallocated tail) are passed eight bytes at a time.
+            uint64_t word = 0;
+            while (at + 9 <= size && (std::memcpy(&word, data + at + 1, 8), word == 0)) at += 7;
+            continue;
+        }
+        if (wordCount > MaxPacketWords(kMaxBlockFrames)) continue;
         const uint64_t bytes = RecordBytes(wordCount);
         if (bytes > size - at || LoadLE16(data + at + bytes - 2) != wordCount) continue;
         CompressedFileReader reader(data, size);

@@ -51,6 +51,11 @@ for cmd in encode decode; do
     fail "$cmd --force: mode, owner or group changed: $(stat -c '%a %u %g' "$d/old.$ext")"
   run "$cmd" "$d/old.$ext" 0 "" -f
 
+  # A file with another hard link: replacing it would separate the two names.
+  echo precious >"$d/linked.$ext"; ln "$d/linked.$ext" "$d/other-name.$ext"
+  run "$cmd" "$d/linked.$ext" 3 "has 1 other hard link(s), which replacing it would separate" --force
+  grep -q precious "$d/other-name.$ext" || fail "$cmd: a file with another hard link was replaced"
+
   # A write-protected file, for a user who may write the folder but not the file.
   echo precious >"$d/ro.$ext"; chmod 444 "$d/ro.$ext"
   if [ "$root" = yes ]; then

@@ -42,7 +42,13 @@ constexpr int kRecordsPerSlot = 16;
 struct DecodeSlot {
     uint64_t offset = 0;
     int records = 0;
-    std::vector<uint8_t> samples;  // little-endian, as they go to the WAV
+    // Little-endian, as they go to the WAV; room for the largest records, so that the workers
+    // never allocate.
+    std::vector<uint8_t> samples = [] {
+        std::vector<uint8_t> v;
+        v.reserve(size_t{kRecordsPerSlot} * kBytesPerFrame * kMaxBlockFrames);
+        return v;
+    }();
     uint64_t frames = 0;
     std::optional<FileError> error;  // the first fault of the run, as the reader reports it
 };

@@ -44,7 +44,12 @@ struct EncodeSlot {
     std::unique_ptr<uint8_t[]> samples{new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer]};
     size_t sampleBytes = 0;
     uint64_t firstFrame = 0;
-    std::vector<uint8_t> records;
+    // Room for the largest records, so that the workers never allocate.
+    std::vector<uint8_t> records = [] {
+        std::vector<uint8_t> v;
+        v.reserve(kSubBlocksPerBuffer * RecordBytes(kPacketAreaWords));
+        return v;
+    }();
     CompressedBufferWrite stored;
     std::optional<std::string> mismatch;       // --verify: what a record decoded to instead
     std::unique_ptr<RecordVerifier> verifier;  // --verify only

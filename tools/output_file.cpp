@@ -140,11 +140,10 @@ bool OutputFile::OpenTemporary(const std::string& target, const struct stat* rep
     // A short name in the output's directory: the rename cannot cross file systems, and a name
     // that is as long as the system allows still has room for its temporary file.
     std::string name = DirectoryOf(target) + "/.sonocap-cx-XXXXXX";
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
+    fd_ = CreateRemovedOnSignal(name.data());
     if (fd_ < 0) return Fail();
     ownsFd_ = true;
     tempPath_ = name;
-    RemoveOnSignal(tempPath_.c_str());
     target_ = target;
     seekable_ = true;
     if (replaced != nullptr) {

@@ -1,9 +1,13 @@
 #include "tools/signal_cleanup.h"
 
+#include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace sonocap {
@@ -25,12 +29,7 @@ void RemoveAndEnd(int signal) {
     raise(signal);
 }
 
-}  // namespace
-
-void RemoveOnSignal(const char* path) {
-    armed = 0;
-    std::strncpy(pendingPath, path, sizeof pendingPath - 1);
-    armed = 1;
+void InstallHandlers() {
     if (installed) return;
     installed = true;
     for (const int signal : kSignals) {
@@ -43,6 +42,26 @@ void RemoveOnSignal(const char* path) {
         sigfillset(&action.sa_mask);
         sigaction(signal, &action, nullptr);
     }
+}
+
+}  // namespace
+
+int CreateRemovedOnSignal(char* nameTemplate) {
+    sigset_t held, previous;
+    sigemptyset(&held);
+    for (const int signal : kSignals) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &previous);
+    InstallHandlers();
+    armed = 0;
+    const int fd = mkostemp(nameTemplate, O_CLOEXEC);
+    const int error = errno;
+    if (fd >= 0) {
+        std::strncpy(pendingPath, nameTemplate, sizeof pendingPath - 1);
+        armed = 1;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return fd;
 }
 
 void KeepOnSignal() {

@@ -5,8 +5,10 @@
 
 namespace sonocap {
 
-// Arms the removal of `path` (one file at a time); the handlers are installed on first use.
-void RemoveOnSignal(const char* path);
+// Creates a file from a mkostemp(3) name template and arms its removal (one file at a time), with
+// the signals held meanwhile so that none can come between the two. The handlers are installed
+// on first use. Returns the descriptor, or -1 with errno set.
+int CreateRemovedOnSignal(char* nameTemplate);
 // Disarms it once the file has been renamed or removed.
 void KeepOnSignal();
 

@@ -127,7 +127,7 @@ for cmd in encode decode; do
     mkfifo "$d/slow"
     # Job control, so that the command does not start with SIGINT ignored as background jobs do.
     ( set -m; "$cx" "$cmd" - "$d/cut.$ext" <"$d/slow" 2>"$work/msg" & echo $! >"$d/pid"; wait ) 2>/dev/null &
-    { head -c 300000 "$in"; sleep 30; } >"$d/slow" &
+    ( head -c 300000 "$in"; exec sleep 30 ) >"$d/slow" &
     feeder=$!
     for _ in $(seq 100); do [ -s "$d/pid" ] && find "$d" -name '.sonocap-cx-*' | grep -q . && break; sleep 0.05; done
     find "$d" -name '.sonocap-cx-*' | grep -q . || fail "$cmd: no temporary file while it works"

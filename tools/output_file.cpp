@@ -103,7 +103,6 @@ bool OutputFile::Open(const std::string& path, const OutputOptions& options,
         if (errno != ENOENT) return Fail();
         return OpenTemporary(target, nullptr);
     }
-    if (SameFile(st, input)) return Refuse("is the input file: refused, nothing was written");
     if (S_ISDIR(st.st_mode)) return Refuse(std::strerror(EISDIR));
     if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
         // Refused before opening: opening a FIFO waits for its reader.
@@ -114,9 +113,11 @@ bool OutputFile::Open(const std::string& path, const OutputOptions& options,
         return OpenDirect(fd, Seekable(fd));
     }
     if (!S_ISREG(st.st_mode)) return Refuse("not a plain file, a character device or a FIFO");
+    if (SameFile(st, input)) return Refuse("is the input file: refused, nothing was written");
     if (!options.force) return Refuse("exists (--force replaces it)");
-    if (access(target.c_str(), W_OK) != 0)
+    if (access(target.c_str(), W_OK) != 0) {
         return Refuse(std::strerror(errno) + std::string(": not replaced"));
+    }
     if (st.st_nlink > 1) {
         return Refuse("has " + std::to_string(st.st_nlink - 1) +
                       " other hard link(s), which replacing it would separate: refused");

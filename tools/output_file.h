@@ -14,7 +14,8 @@
 // work is done:
 //   new name              a temporary file in the same directory, renamed to the name by Commit
 //   existing plain file   replaced the same way, only with --force, only when the user could
-//                         write it in place, keeping its mode and (where allowed) owner and group
+//                         write it in place and it has no other hard link, keeping its mode and
+//                         (where allowed) owner and group
 //   the input itself      refused, through any link or spelling
 //   symbolic link         written through to its target
 //   character device,     written directly, no temporary file: /dev/null stays a device, a
@@ -48,8 +49,9 @@ inline OutputOptions OutputOptionsOf(const CommandLine& line) {
 inline constexpr char kOutputHelp[] =
     "Output: OUT appears under its name only when complete (a temporary .sonocap-cx-XXXXXX\n"
     "beside it until then, removed on failure and on Ctrl-C). An existing OUT is replaced only\n"
-    "with --force (-f), never when you could not write it in place or when it is the input; it\n"
-    "keeps its mode, and where allowed its owner and group. A symbolic link is written through;\n"
+    "with --force (-f), never when you could not write it in place, when it has other hard\n"
+    "links, or when it is the input; it keeps its mode, and where allowed its owner and group.\n"
+    "A symbolic link is written through;\n"
     "a character device or FIFO, and - (standard output), are written directly. A directory is\n"
     "refused. Like cp, the output is not flushed to the disk: --sync does that before it takes\n"
     "its name, for those who delete the original right after.\n"

@@ -14,7 +14,8 @@ inline constexpr int kMaxThreads = 64;
 
 inline constexpr char kThreadsHelp[] =
     "--threads N codes the capture buffers on N worker threads (default: one per core); the\n"
-    "output is the same byte for byte. --threads 1 codes them one after the other.\n";
+    "output is the same byte for byte. --threads 1 codes them one after the other.\n"
+    "\n";
 
 // False with `problem` set when the value is not a count from 1 to kMaxThreads.
 inline bool ParseThreads(const CommandLine& line, int& threads, std::string& problem) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -37,6 +38,10 @@ constexpr char kUsage[] =
 // Records decoded per slot: two capture buffers' worth, enough to keep the workers' share of
 // the waiting small.
 constexpr int kRecordsPerSlot = 16;
+
+// What is read ahead of the records being framed: at least the longest slot there can be.
+constexpr uint64_t kReadAheadBytes =
+    std::max<uint64_t>(256 << 10, kRecordsPerSlot* RecordBytes(MaxPacketWords(kMaxBlockFrames)));
 
 // A run of records, found by their word counts alone, and what they decode to.
 struct DecodeSlot {
@@ -99,13 +104,18 @@ int RunDecode(int argc, char** argv) {
     if (!out.Open(outPath, OutputOptionsOf(line), in)) {
         return ReportOutputError(outPath, out.error());
     }
-    if (!in.Load(reason)) return ReportError(inPath, reason);
+    // On worker threads a file is read on while its beginning is decoded; otherwise all first.
+    const bool readOn = threads > 1 && in.regular();
+    if (!(readOn ? in.LoadUpTo(kReadAheadBytes, reason) : in.Load(reason))) {
+        return ReportError(inPath, reason);
+    }
+    const uint64_t inputBytes = readOn ? in.lengthAtOpen() : in.size();
     if (RecognizeRecording(in.data(), in.size()) == RecordingKind::Wave) {
         return ReportError(inPath, FileError{0,
                                              "a WAV file, not a Compaxa file (encode makes "
                                              "one from it)"});
     }
-    CompressedFileReader reader(in.data(), in.size());
+    CompressedFileReader reader(in.data(), inputBytes);
     if (auto error = reader.ReadHeader()) return ReportError(inPath, WithRepairHint(*error));
     const uint32_t sampleBytes = reader.header().uncompressedSize;
     if (uint64_t{sampleBytes} + kWaveHeaderBytes > std::numeric_limits<uint32_t>::max()) {
@@ -118,7 +128,7 @@ int RunDecode(int argc, char** argv) {
     buildWaveHeader(sampleBytes, kSampleRate, kChannels, header);
     out.Write(header, sizeof header);
 
-    ProgressBar progress("decode", in.size());
+    ProgressBar progress("decode", inputBytes);
     if (threads == 1) {
         int16_t frames[2 * kMaxBlockFrames];
         uint8_t scratch[4 * kMaxBlockFrames];
@@ -134,7 +144,7 @@ int RunDecode(int argc, char** argv) {
         if (auto error = reader.Finish()) return ReportError(inPath, *error);
     } else {
         const uint8_t* data = in.data();
-        const uint64_t size = in.size();
+        const uint64_t size = inputBytes;
         const auto decode = [data, size](DecodeSlot& slot) {
             thread_local int16_t frames[2 * kMaxBlockFrames];
             thread_local uint8_t scratch[4 * kMaxBlockFrames];
@@ -168,6 +178,11 @@ int RunDecode(int argc, char** argv) {
         OrderedPool<DecodeSlot> pool(threads, 4 * static_cast<size_t>(threads), decode);
         uint64_t offset = kCompressedHeaderBytes;
         while (offset < size) {
+            // The records of a slot are framed and decoded only once they are all in memory.
+            if (readOn && !in.LoadUpTo(offset + kReadAheadBytes, reason)) {
+                failure = ReportError(inPath, reason);
+                break;
+            }
             DecodeSlot* slot = pool.Next(drain);
             if (slot == nullptr) break;
             slot->offset = offset;
@@ -175,6 +190,9 @@ int RunDecode(int argc, char** argv) {
             pool.Submit();
         }
         if (!failure) pool.Finish(drain);
+        if (!failure && readOn && !in.LoadUpTo(size, reason)) {
+            failure = ReportError(inPath, reason);
+        }
         if (failure) return *failure;
         if (auto error = CheckUncompressedSize(reader.header(), framesDecoded)) {
             return ReportError(inPath, *error);

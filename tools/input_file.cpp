@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -99,10 +100,28 @@ bool InputFile::CheckUnchanged(std::string& error) const {
     return true;
 }
 
+bool InputFile::LoadUpTo(uint64_t bytes, std::string& error) {
+    // One allocation with one byte to spare, which shows a file that grew.
+    if (!data_) {
+        const size_t capacity = static_cast<size_t>(lengthAtOpen_) + 1;
+        data_ = std::unique_ptr<uint8_t, InputMemoryRelease>(PopulatedMemory(capacity),
+                                                             InputMemoryRelease{capacity});
+    }
+    const uint64_t want = std::min(bytes, lengthAtOpen_);
+    if (complete_ || (size_ >= want && want < lengthAtOpen_)) return true;
+    size_t got = 0;
+    if (!Read(data_.get() + size_, want - size_, got, error)) return false;
+    size_ += got;
+    if (size_ < lengthAtOpen_) return true;
+    if (!Read(data_.get() + size_, 1, got, error)) return false;
+    complete_ = true;
+    return CheckUnchanged(error);
+}
+
 bool InputFile::Load(std::string& error) {
-    // A regular file is read in one allocation with one byte to spare, which shows a file that
-    // grew; a pipe grows its buffer as the bytes come.
-    size_t capacity = regular_ ? static_cast<size_t>(lengthAtOpen_) + 1 : size_t{1} << 20;
+    if (regular_) return LoadUpTo(lengthAtOpen_, error);
+    // A pipe grows its buffer as the bytes come.
+    size_t capacity = size_t{1} << 20;
     data_ = std::unique_ptr<uint8_t, InputMemoryRelease>(PopulatedMemory(capacity),
                                                          InputMemoryRelease{capacity});
     size_ = 0;
@@ -111,10 +130,6 @@ bool InputFile::Load(std::string& error) {
         if (!Read(data_.get() + size_, capacity - size_, got, error)) return false;
         size_ += got;
         if (size_ < capacity) break;
-        if (regular_) {
-            error = kInputChanged;
-            return false;
-        }
         std::unique_ptr<uint8_t, InputMemoryRelease> larger(PopulatedMemory(2 * capacity),
                                                             InputMemoryRelease{2 * capacity});
         std::memcpy(larger.get(), data_.get(), size_);

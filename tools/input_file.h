@@ -32,6 +32,10 @@ class InputFile {
     bool Open(const std::string& path, std::string& error);
     // Reads the whole input into memory: data() and size() hold it afterwards.
     bool Load(std::string& error);
+    // A regular file only: reads on into memory until size() holds `bytes` of it (or all of it),
+    // so that work can start on the beginning while the rest is still to come. data() holds
+    // room for the whole file from the first call on and never moves.
+    bool LoadUpTo(uint64_t bytes, std::string& error);
     // Reads up to `bytes` more into `into`; `got` is less only at the end of the input.
     bool Read(uint8_t* into, size_t bytes, size_t& got, std::string& error);
     // After reading: false when the file's size changed since it was opened.
@@ -56,6 +60,7 @@ class InputFile {
     ino_t inode_ = 0;
     std::unique_ptr<uint8_t, InputMemoryRelease> data_;
     size_t size_ = 0;
+    bool complete_ = false;  // the whole file was read, and found not to have grown
 };
 
 }  // namespace sonocap

@@ -120,13 +120,18 @@ std::optional<FileError> CompressedFileReader::ReadRecord(int16_t* frames, Decod
     return std::nullopt;
 }
 
-std::optional<FileError> CompressedFileReader::Finish() const {
-    if (uint64_t{header_.uncompressedSize} != 4 * frames_) {
-        return At(8, "uncompressed size field " + std::to_string(header_.uncompressedSize) +
-                         " does not match the " + std::to_string(frames_) +
-                         " frames of the records (" + std::to_string(4 * frames_) + " bytes)");
+std::optional<FileError> CheckUncompressedSize(const CompressedHeaderFields& header,
+                                               uint64_t frames) {
+    if (uint64_t{header.uncompressedSize} != 4 * frames) {
+        return At(8, "uncompressed size field " + std::to_string(header.uncompressedSize) +
+                         " does not match the " + std::to_string(frames) +
+                         " frames of the records (" + std::to_string(4 * frames) + " bytes)");
     }
     return std::nullopt;
+}
+
+std::optional<FileError> CompressedFileReader::Finish() const {
+    return CheckUncompressedSize(header_, frames_);
 }
 
 }  // namespace sonocap

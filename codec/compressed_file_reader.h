@@ -34,6 +34,10 @@ struct DecodedRecord {
     int32_t frameCount = 0;   // frames decoded into the caller's area
 };
 
+// The uncompressed size field must be 4 bytes for every frame of the records.
+std::optional<FileError> CheckUncompressedSize(const CompressedHeaderFields& header,
+                                               uint64_t frames);
+
 class CompressedFileReader {
   public:
     CompressedFileReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -44,6 +48,9 @@ class CompressedFileReader {
     // Checks the magic and the constants only, and takes the records up to the end of the bytes
     // whatever the size fields say: for a recording whose header was never finished or is wrong.
     std::optional<FileError> ReadHeaderToEnd();
+
+    // Goes on with the record at `offset`, past a damaged stretch (after ReadHeaderToEnd).
+    void SkipTo(uint64_t offset) { offset_ = offset; }
 
     // True once the records have reached the header's file size.
     bool AtEnd() const { return offset_ >= end_; }

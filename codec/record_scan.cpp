@@ -1,5 +1,6 @@
 #include "codec/record_scan.h"
 
+#include <cstring>
 #include <vector>
 
 #include "codec/block_encoder.h"
@@ -16,6 +17,29 @@ bool IsTornRecord(const uint8_t* data, size_t size, uint64_t at) {
     const uint16_t wordCount = LoadLE16(data + at);
     return wordCount != 0 && wordCount <= MaxPacketWords(kMaxBlockFrames) &&
            RecordBytes(wordCount) > size - at;
+}
+
+// The first offset from `from` on where a record frames well and its packet decodes.
+std::optional<uint64_t> NextValidRecord(const uint8_t* data, size_t size, uint64_t from,
+                                        int16_t* frames) {
+    for (uint64_t at = from; at + kRecordFramingBytes <= size; ++at) {
+        const uint16_t wordCount = LoadLE16(data + at);
+        if (wordCount == 0) {
+            // Long runs of zeros (a sparse or preallocated tail) are passed eight bytes at a time.
+            uint64_t word = 0;
+            while (at + 9 <= size && (std::memcpy(&word, data + at + 1, 8), word == 0)) at += 7;
+            continue;
+        }
+        if (wordCount > MaxPacketWords(kMaxBlockFrames)) continue;
+        const uint64_t bytes = RecordBytes(wordCount);
+        if (bytes > size - at || LoadLE16(data + at + bytes - 2) != wordCount) continue;
+        CompressedFileReader reader(data, size);
+        if (reader.ReadHeaderToEnd()) return std::nullopt;
+        reader.SkipTo(at);
+        DecodedRecord record;
+        if (!reader.ReadRecord(frames, record)) return at;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -36,6 +60,17 @@ std::optional<FileError> ScanRecords(const uint8_t* data, size_t size, RecordSca
     }
     scan.validEnd = reader.offset();
     scan.frames = reader.framesDecoded();
+    if (!scan.stop) return std::nullopt;
+    scan.resumeAt = NextValidRecord(data, size, scan.validEnd + 1, frames.data());
+    if (scan.resumeAt) {
+        CompressedFileReader after(data, size);
+        after.ReadHeaderToEnd();
+        after.SkipTo(*scan.resumeAt);
+        DecodedRecord record;
+        while (!after.AtEnd() && !after.ReadRecord(frames.data(), record)) {
+        }
+        scan.framesAfter = after.framesDecoded();
+    }
     return std::nullopt;
 }
 

@@ -22,6 +22,10 @@ struct RecordScan {
     // The bytes after validEnd are the start of one record cut short: its word count, or a word
     // count whose record runs past the end. Anything else there is not a record.
     bool tornRecord = false;
+    // Where whole valid records start again after the stop, if anywhere: damage in the middle of
+    // a recording rather than its end; and the frames of the valid records from there on.
+    std::optional<uint64_t> resumeAt;
+    uint64_t framesAfter = 0;
 };
 
 // Walks the records behind a header with the right magic and constants (whatever its size

@@ -86,6 +86,17 @@ std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLa
     return std::nullopt;
 }
 
+uint64_t EndOfWholeChunks(const uint8_t* data, size_t size, uint64_t from) {
+    uint64_t pos = from;
+    while (size - pos >= kChunkHeaderBytes) {
+        const uint32_t chunkBytes = LoadLE32(data + pos + 4);
+        const uint64_t next = pos + kChunkHeaderBytes + chunkBytes + (chunkBytes & 1);
+        if (next > size) break;
+        pos = next;
+    }
+    return pos;
+}
+
 bool IsRecordingFormat(const WaveLayout& layout) {
     return layout.formatTag == kWaveFormatPcm && layout.channels == kChannels &&
            layout.sampleRate == static_cast<uint32_t>(kSampleRate) &&
@@ -115,6 +126,11 @@ std::string DescribeWaveFormat(const WaveLayout& layout) {
            (layout.channels == 1 ? " channel, " : " channels, ") +
            std::to_string(layout.sampleRate) + " Hz, " + std::to_string(layout.bitsPerSample) +
            " bits";
+}
+
+std::string NotRecordingFormatText(const WaveLayout& layout) {
+    return DescribeWaveFormat(layout) + " is not a recording's format (" + kRecordingFormatText +
+           ")";
 }
 
 }  // namespace sonocap

@@ -29,10 +29,17 @@ struct WaveLayout {
 // Reads the layout of the `size` bytes at `data`; an error names the offset of the fault.
 std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLayout& layout);
 
+// Walks whole chunks from `from` (header and body, and the pad byte of an odd body, within the
+// `size` bytes) and returns where the walk stopped: `size` when the chunks fill the rest exactly.
+uint64_t EndOfWholeChunks(const uint8_t* data, size_t size, uint64_t from);
+
 // PCM, 2 channels, 44 100 Hz, 16 bits: the one format a recording has.
 bool IsRecordingFormat(const WaveLayout& layout);
 
 // "PCM, 2 channels, 44100 Hz, 16 bits", for messages.
 std::string DescribeWaveFormat(const WaveLayout& layout);
+
+// "<its format> is not a recording's format (PCM, 2 channels, 44100 Hz, 16 bits)".
+std::string NotRecordingFormatText(const WaveLayout& layout);
 
 }  // namespace sonocap

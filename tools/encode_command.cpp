@@ -1,148 +1,203 @@
+#include <bit>
 #include <cstdio>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "codec/capture_buffer_encoding.h"
 #include "codec/compressed_header.h"
 #include "codec/wave_header.h"
-#include "codec/wave_reader.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/host_samples.h"
-#include "tools/mapped_file.h"
+#include "tools/input_file.h"
+#include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
 #include "tools/record_verifier.h"
 #include "tools/report.h"
+#include "tools/threads_option.h"
+#include "tools/wave_stream.h"
 
 namespace sonocap {
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: sonocap-cx encode [--verify] IN.wav OUT.cx\n"
+    "usage: sonocap-cx encode [--verify] [--threads N] [--force] [--sync] IN.wav OUT.cx\n"
     "\n"
     "Compresses a 16-bit stereo 44100 Hz PCM WAV file into a Compaxa file, exactly as the\n"
     "recorder writes it: the samples in capture buffers of 16384 frames, each buffer in eight\n"
     "sub-blocks of one eighth of its frames. The frames of a short last buffer beyond eight\n"
     "equal sub-blocks (at most 7) are dropped, as the recorder drops them; a note says how many.\n"
     "--verify decodes every record as it is written and compares it with its input frames.\n"
-    "A progress bar appears on standard error when that is a terminal.\n";
+    "IN may be - for standard input: a WAV from a pipe may say \"length unknown\" (data size\n"
+    "0, 0x7FFFF000 or 0xFFFFFFFF), and then its samples run to the end of the stream. OUT may be\n"
+    "- only when standard output is a file, since the header's sizes come first.\n"
+    "A progress bar appears on standard error when that is a terminal.\n"
+    "\n";
+
+// One capture buffer: its samples as read, and its eight records as they go to the file.
+struct EncodeSlot {
+    std::unique_ptr<uint8_t[]> samples{new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer]};
+    size_t sampleBytes = 0;
+    uint64_t firstFrame = 0;
+    // Room for the largest records, so that the workers never allocate.
+    std::vector<uint8_t> records = [] {
+        std::vector<uint8_t> v;
+        v.reserve(kSubBlocksPerBuffer * RecordBytes(kPacketAreaWords));
+        return v;
+    }();
+    CompressedBufferWrite stored;
+    std::optional<std::string> mismatch;       // --verify: what a record decoded to instead
+    std::unique_ptr<RecordVerifier> verifier;  // --verify only
+};
+
+// Encodes the buffer in a slot as the recorder would, with its three writes of each record going
+// to the slot's bytes; with --verify the second, the packet's words, is decoded on its way.
+void EncodeBuffer(EncodeSlot& slot) {
+    const auto frames = static_cast<int32_t>(slot.sampleBytes / kBytesPerFrame);
+    thread_local std::unique_ptr<int16_t[]> scratch;
+    if constexpr (std::endian::native != std::endian::little) {
+        if (!scratch) scratch.reset(new int16_t[2 * kFramesPerCaptureBuffer]);
+    }
+    const int16_t* buffer =
+        HostSamples(slot.samples.get(), 2 * static_cast<size_t>(frames), scratch.get());
+    const int32_t subBlockFrames = SubBlockFrames(frames);
+    uint32_t packetArea[kPacketAreaWords];
+    slot.records.clear();
+    slot.mismatch.reset();
+    int writeInBuffer = 0;
+    const auto write = [&](const void* data, int32_t count) {
+        if (slot.verifier && writeInBuffer % 3 == 1 && !slot.mismatch) {
+            const int32_t subBlock = writeInBuffer / 3;
+            slot.mismatch = slot.verifier->Check(
+                data, count, buffer + 2 * subBlock * subBlockFrames, subBlockFrames);
+        }
+        ++writeInBuffer;
+        const auto* p = static_cast<const uint8_t*>(data);
+        slot.records.insert(slot.records.end(), p, p + count);
+        return count;
+    };
+    slot.stored = writeCompressedBuffer(buffer, frames, packetArea, write);
+}
 
 }  // namespace
 
 int RunEncode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv);
+    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
     if (line.Has("--help")) {
         std::fputs(kUsage, stdout);
+        std::fputs(kThreadsHelp, stdout);
+        std::fputs(kOutputHelp, stdout);
         return kExitOk;
     }
     for (const std::string& option : line.options) {
-        if (option != "--verify") return ReportUsage(kUsage, "unknown option " + option);
+        if (option != "--verify" && option != "--threads" && !IsOutputOption(option)) {
+            return ReportUsage(kUsage, "unknown option " + option);
+        }
     }
     if (line.operands.size() != 2) return ReportUsage(kUsage, "encode takes IN.wav and OUT.cx");
     const bool verify = line.Has("--verify");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
+    int threads = 1;
+    std::string problem;
+    if (!ParseThreads(line, threads, problem)) return ReportUsage(kUsage, problem);
 
-    MappedFile in;
+    InputFile in;
     std::string reason;
     if (!in.Open(inPath, reason)) return ReportError(inPath, reason);
-    WaveLayout wave;
-    if (auto error = ReadWaveLayout(in.data(), in.size(), wave)) return ReportError(inPath, *error);
-    if (!IsRecordingFormat(wave)) {
-        return ReportError(inPath, DescribeWaveFormat(wave) +
-                                       ": only PCM, 2 channels, 44100 Hz, 16 bits can be encoded");
-    }
-    const uint64_t dataHeader = wave.dataOffset - 8;
-    if (wave.presentDataBytes < wave.declaredDataBytes) {
-        return ReportError(
-            inPath,
-            FileError{dataHeader, "data chunk declares " + std::to_string(wave.declaredDataBytes) +
-                                      " bytes but the file holds only " +
-                                      std::to_string(wave.presentDataBytes)});
-    }
-    // A recording that never reached its stop keeps a data size of 0 with its samples behind it.
-    if (wave.declaredDataBytes == 0 && in.size() > wave.dataOffset) {
-        return ReportError(inPath,
-                           FileError{dataHeader, "data chunk of 0 bytes with " +
-                                                     std::to_string(in.size() - wave.dataOffset) +
-                                                     " bytes behind it: an unfinished recording? "
-                                                     "sonocap-cx repair rebuilds its header"});
-    }
-    if (wave.declaredDataBytes % kBytesPerFrame != 0) {
-        return ReportError(
-            inPath,
-            FileError{dataHeader, "data chunk of " + std::to_string(wave.declaredDataBytes) +
-                                      " bytes is not a whole number of frames"});
-    }
-
+    OutputOptions options = OutputOptionsOf(line);
+    options.needsSeek = true;
     OutputFile out;
-    if (!out.Create(outPath)) return ReportError(outPath, out.error());
+    if (!out.Open(outPath, options, in)) return ReportOutputError(outPath, out.Error());
+    WaveStream wave;
+    if (auto error = OpenWaveStream(in, wave)) return ReportError(inPath, *error);
+
     uint8_t header[kCompressedHeaderBytes];
     buildCompressedPlaceholder(header);
     out.Write(header, sizeof header);
 
-    const uint8_t* samples = in.data() + wave.dataOffset;
-    const uint64_t totalFrames = wave.declaredDataBytes / kBytesPerFrame;
-    static int16_t scratch[2 * kFramesPerCaptureBuffer];
-    uint32_t packetArea[kPacketAreaWords];
-    const auto verifier = verify ? std::make_unique<RecordVerifier>() : nullptr;
-    std::optional<std::string> mismatch;
-
-    // The recorder's three writes of each record; with --verify the second, the packet's words,
-    // is decoded on its way to the file.
-    const int16_t* buffer = nullptr;
-    int32_t subBlockFrames = 0;
-    int writeInBuffer = 0;
-    const auto write = [&](const void* data, int32_t bytes) {
-        if (verifier && writeInBuffer % 3 == 1 && !mismatch) {
-            const int32_t subBlock = writeInBuffer / 3;
-            mismatch = verifier->Check(data, bytes, buffer + 2 * subBlock * subBlockFrames,
-                                       subBlockFrames);
+    ProgressBar progress("encode", wave.toEnd ? 0 : wave.dataBytes);
+    uint64_t bytesWritten = 0, dataBytes = 0, totalFrames = 0;
+    size_t tornFrameBytes = 0;
+    std::optional<int> failure;  // the exit status, once something failed
+    // Reads the next capture buffer into a slot; false at the end of the samples or on failure.
+    const auto fill = [&](EncodeSlot& slot) {
+        progress.Update(wave.samplesRead);
+        size_t got = 0;
+        if (auto error = ReadSamples(in, wave, slot.samples.get(),
+                                     kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
+            failure = ReportError(inPath, *error);
+            return false;
         }
-        ++writeInBuffer;
-        return out.Write(data, static_cast<size_t>(bytes)) ? bytes : 0;
+        // Only a stream of unknown length can end inside a frame.
+        tornFrameBytes = got % kBytesPerFrame;
+        slot.sampleBytes = got - tornFrameBytes;
+        slot.firstFrame = totalFrames;
+        totalFrames += slot.sampleBytes / kBytesPerFrame;
+        if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
+        return slot.sampleBytes > 0;
     };
-    ProgressBar progress("encode", wave.declaredDataBytes);
-    uint64_t bytesWritten = 0, dataBytes = 0;
-    for (uint64_t first = 0; first < totalFrames; first += kFramesPerCaptureBuffer) {
-        progress.Update(first * kBytesPerFrame);
-        const auto frames =
-            static_cast<int32_t>(std::min<uint64_t>(kFramesPerCaptureBuffer, totalFrames - first));
-        buffer =
-            HostSamples(samples + first * kBytesPerFrame, 2 * static_cast<size_t>(frames), scratch);
-        subBlockFrames = SubBlockFrames(frames);
-        writeInBuffer = 0;
-        const CompressedBufferWrite stored =
-            writeCompressedBuffer(buffer, frames, packetArea, write);
-        if (stored.shortWrite || !out.error().empty()) return ReportError(outPath, out.error());
-        if (mismatch) {
-            return ReportError(inPath, "verify: a record of the capture buffer at frame " +
-                                           std::to_string(first) + " " + *mismatch +
-                                           "; nothing written");
+    // Writes a slot's records; false on failure.
+    const auto drain = [&](EncodeSlot& slot) {
+        if (slot.mismatch) {
+            failure = ReportError(inPath, "verify: a record of the capture buffer at frame " +
+                                              std::to_string(slot.firstFrame) + " " +
+                                              *slot.mismatch + "; nothing written");
+            return false;
         }
-        bytesWritten += stored.storedBytes;
-        dataBytes += stored.dataBytes;
+        if (!out.Write(slot.records.data(), slot.records.size())) {
+            failure = ReportOutputError(outPath, out.Error());
+            return false;
+        }
+        bytesWritten += slot.stored.storedBytes;
+        dataBytes += slot.stored.dataBytes;
+        return true;
+    };
+    const auto lastBuffer = [](const EncodeSlot& slot) {
+        return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
+    };
+    if (threads == 1) {
+        EncodeSlot slot;
+        while (fill(slot)) {
+            EncodeBuffer(slot);
+            if (!drain(slot) || lastBuffer(slot)) break;
+        }
+    } else {
+        OrderedPool<EncodeSlot> pool(threads, 4 * static_cast<size_t>(threads), EncodeBuffer);
+        while (EncodeSlot* slot = pool.Next(drain)) {
+            if (!fill(*slot)) break;
+            pool.Submit();
+            if (lastBuffer(*slot)) break;
+        }
+        if (!failure) pool.Finish(drain);
     }
+    if (failure) return *failure;
     progress.Finish();
+    if (!in.CheckUnchanged(reason)) return ReportError(inPath, reason);
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {
         return ReportError(inPath, "too long for a Compaxa file (its sizes are 32-bit)");
     }
     buildCompressedHeader(static_cast<uint32_t>(kCompressedHeaderBytes + bytesWritten),
                           static_cast<uint32_t>(dataBytes), header);
     if (!out.WriteAt(0, header, sizeof header) || !out.Commit()) {
-        return ReportError(outPath, out.error());
+        return ReportOutputError(outPath, out.Error());
     }
     const uint64_t dropped = totalFrames - dataBytes / kBytesPerFrame;
     if (dropped > 0) {
         std::fprintf(stderr,
-                     "sonocap-cx: %s: the last %llu %s dropped, as the recorder drops them: "
+                     "sonocap-cx: %s: the last %s dropped, as the recorder drops them: "
                      "they do not fill the eight sub-blocks of the final capture buffer\n",
-                     inPath.c_str(), static_cast<unsigned long long>(dropped),
-                     dropped == 1 ? "frame was" : "frames were");
+                     inPath.c_str(), Counted(dropped, "frame was", "frames were").c_str());
+    }
+    if (tornFrameBytes > 0) {
+        std::fprintf(stderr,
+                     "sonocap-cx: %s: the stream ended inside a frame: its last %s dropped\n",
+                     inPath.c_str(), Counted(tornFrameBytes, "byte was", "bytes were").c_str());
     }
     return kExitOk;
 }

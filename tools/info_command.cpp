@@ -10,7 +10,7 @@
 #include "tools/commands.h"
 #include "tools/duration_text.h"
 #include "tools/host_samples.h"
-#include "tools/mapped_file.h"
+#include "tools/input_file.h"
 #include "tools/peak_level.h"
 #include "tools/recording_check.h"
 #include "tools/report.h"
@@ -25,7 +25,8 @@ constexpr char kUsage[] =
     "Describes a recording: format, duration (h:mm:ss.hundredths), frames, sizes, compression\n"
     "ratio, the peak level of each channel in dB, and for a Compaxa file how many records of\n"
     "each channel use each code length and each difference order. The file is checked\n"
-    "completely first. --json prints one JSON object instead, for scripts.\n";
+    "completely first. --json prints one JSON object instead, for scripts (bytes of the file\n"
+    "name that are not UTF-8 appear as \\udcXX). FILE may be - for standard input.\n";
 
 // How the records of one channel were coded.
 struct ChannelCoding {
@@ -58,7 +59,7 @@ double Ratio(const Description& d) {
 
 void PrintText(const Description& d) {
     std::printf("file:          %s\n", d.path.c_str());
-    std::printf("format:        %s, PCM, 2 channels, 44100 Hz, 16 bits\n", d.format.c_str());
+    std::printf("format:        %s, %s\n", d.format.c_str(), kRecordingFormatText);
     std::printf("duration:      %s\n", FormatDuration(d.frames).c_str());
     std::printf("frames:        %llu\n", static_cast<unsigned long long>(d.frames));
     std::printf("file size:     %llu bytes\n", static_cast<unsigned long long>(d.fileBytes));
@@ -89,18 +90,56 @@ void PrintText(const Description& d) {
         Percent(d.right.order3, d.records).c_str());
 }
 
+// The length of the well-formed UTF-8 sequence at s[i], or 0 when there is none.
+size_t Utf8SequenceLength(const std::string& s, size_t i) {
+    const auto byte = [&s](size_t at) { return static_cast<unsigned char>(s[at]); };
+    const unsigned char lead = byte(i);
+    size_t length = 0;
+    uint32_t low = 0;  // the smallest code point of that length: longer forms are refused
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, low = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, low = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, low = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > s.size()) return 0;
+    uint32_t code = lead & (0x3F >> (length - 1));
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        code = code << 6 | (byte(i + k) & 0x3F);
+    }
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return code < low || code > 0x10FFFF || surrogate ? 0 : length;
+}
+
+// A JSON string for any bytes: a byte that is not part of valid UTF-8 (a file name may hold any)
+// becomes the escape \udcXX, as Python's "surrogateescape" writes it, so no byte is lost.
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
-    for (const char c : s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        char escape[8];
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (const size_t length = Utf8SequenceLength(s, i); length > 0) {
+            out.append(s, i, length);
+            i += length;
         } else {
-            out += c;
+            std::snprintf(escape, sizeof escape, "\\udc%02x", c);
+            out += escape;
+            ++i;
         }
     }
     return out + "\"";
@@ -129,7 +168,9 @@ void PrintJson(const Description& d) {
     std::snprintf(ratio, sizeof ratio, "%.6f", Ratio(d));
     std::string json =
         "{\"file\": " + JsonString(d.path) + ", \"format\": " + JsonString(d.format) +
-        ", \"sampleRate\": 44100, \"channels\": 2, \"bitsPerSample\": 16" +
+        ", \"sampleRate\": " + std::to_string(kSampleRate) +
+        ", \"channels\": " + std::to_string(kChannels) +
+        ", \"bitsPerSample\": " + std::to_string(kBitsPerSample) +
         ", \"frames\": " + std::to_string(d.frames) + ", \"seconds\": " + seconds +
         ", \"duration\": " + JsonString(FormatDuration(d.frames)) +
         ", \"fileBytes\": " + std::to_string(d.fileBytes) +
@@ -167,9 +208,9 @@ int RunInfo(int argc, char** argv) {
     Description d;
     d.path = line.operands[0];
 
-    MappedFile in;
+    InputFile in;
     std::string reason;
-    if (!in.Open(d.path, reason)) return ReportError(d.path, reason);
+    if (!in.Open(d.path, reason) || !in.Load(reason)) return ReportError(d.path, reason);
     d.fileBytes = in.size();
     switch (RecognizeRecording(in.data(), in.size())) {
         case RecordingKind::Compressed: {

@@ -1,12 +1,16 @@
 #include "tools/output_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "tools/input_file.h"
+#include "tools/signal_cleanup.h"
 
 namespace sonocap {
 
@@ -29,33 +33,134 @@ bool WriteAll(int fd, const uint8_t* p, size_t bytes) {
     return true;
 }
 
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Where a symbolic link points, as a path usable from here; `path` itself for anything else.
+std::string LinkTarget(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+    // A dangling link: the file it names is created.
+    const ssize_t n = readlink(path.c_str(), resolved, sizeof resolved - 1);
+    if (n <= 0) return path;
+    const std::string target(resolved, static_cast<size_t>(n));
+    return target[0] == '/' ? target : DirectoryOf(path) + "/" + target;
+}
+
+// Whether a header written first can be rewritten at the end: files and devices such as
+// /dev/null can go back, pipes and terminals cannot, and an appending descriptor would put the
+// header at the end.
+bool Seekable(int fd) {
+    return lseek(fd, 0, SEEK_CUR) >= 0 && !(fcntl(fd, F_GETFL) & O_APPEND);
+}
+
+bool SameFile(const struct stat& st, const InputFile& input) {
+    return st.st_dev == input.Device() && st.st_ino == input.Inode();
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() {
-    if (fd_ >= 0) {
-        close(fd_);
+    if (ownsFd_ && fd_ >= 0) close(fd_);
+    if (!tempPath_.empty()) {
         unlink(tempPath_.c_str());
+        KeepOnSignal();
     }
 }
 
-bool OutputFile::Fail() {
-    if (error_.empty()) error_ = std::strerror(errno);
+bool OutputFile::Refuse(std::string reason) {
+    if (error_.empty()) error_ = std::move(reason);
     return false;
 }
 
-bool OutputFile::Create(const std::string& path) {
-    path_ = path;
-    std::vector<char> name(path.begin(), path.end());
-    const char suffix[] = ".partial-XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix);
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) return Fail();
-    tempPath_ = name.data();
-    // mkostemp creates the file private; give it the permissions a new file would get.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd_, 0666 & ~mask);
+bool OutputFile::Fail() {
+    return Refuse(std::strerror(errno));
+}
+
+bool OutputFile::Open(const std::string& path, const OutputOptions& options,
+                      const InputFile& input) {
+    options_ = options;
     buffer_.reserve(kBufferBytes);
+    if (path == "-") {
+        struct stat st {};
+        if (fstat(STDOUT_FILENO, &st) != 0) return Fail();
+        if (S_ISREG(st.st_mode) && SameFile(st, input)) {
+            return Refuse("standard output is the input file: refused");
+        }
+        return OpenDirect(STDOUT_FILENO, Seekable(STDOUT_FILENO));
+    }
+    if (path.empty() || path.back() == '/') {
+        return Refuse("names a directory (it ends in /): give a file name");
+    }
+    struct stat link {};
+    const bool isLink = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    const std::string target = isLink ? LinkTarget(path) : path;
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT) return Fail();
+        return OpenTemporary(target, nullptr);
+    }
+    if (S_ISDIR(st.st_mode)) return Refuse(std::strerror(EISDIR));
+    if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+        // Refused before opening: opening a FIFO waits for its reader.
+        if (S_ISFIFO(st.st_mode) && options.needsSeek) return OpenDirect(-1, false);
+        const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return Fail();
+        ownsFd_ = true;
+        return OpenDirect(fd, Seekable(fd));
+    }
+    if (!S_ISREG(st.st_mode)) return Refuse("not a plain file, a character device or a FIFO");
+    if (SameFile(st, input)) return Refuse("is the input file: refused, nothing was written");
+    if (!options.force) return Refuse("exists (--force replaces it)");
+    if (access(target.c_str(), W_OK) != 0) {
+        return Refuse(std::strerror(errno) + std::string(": not replaced"));
+    }
+    if (st.st_nlink > 1) {
+        return Refuse("has " + std::to_string(st.st_nlink - 1) +
+                      " other hard link(s), which replacing it would separate: refused");
+    }
+    return OpenTemporary(target, &st);
+}
+
+bool OutputFile::OpenDirect(int fd, bool seekable) {
+    if (options_.needsSeek && !seekable) {
+        return Refuse(
+            "cannot go back to write the header's sizes here: give a file name, or redirect "
+            "standard output to a file");
+    }
+    fd_ = fd;
+    seekable_ = seekable;
+    if (seekable) base_ = lseek(fd, 0, SEEK_CUR);
+    return true;
+}
+
+bool OutputFile::OpenTemporary(const std::string& target, const struct stat* replaced) {
+    // A short name in the output's directory: the rename cannot cross file systems, and a name
+    // that is as long as the system allows still has room for its temporary file.
+    std::string name = DirectoryOf(target) + "/.sonocap-cx-XXXXXX";
+    fd_ = CreateRemovedOnSignal(name.data());
+    if (fd_ < 0) return Fail();
+    ownsFd_ = true;
+    tempPath_ = name;
+    target_ = target;
+    seekable_ = true;
+    if (replaced != nullptr) {
+        replaces_ = true;
+        // The owner first: changing it clears the set-id bits that the mode then puts back.
+        if (fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) {
+            [[maybe_unused]] const int ignored =
+                fchown(fd_, static_cast<uid_t>(-1), replaced->st_gid);
+        }
+        fchmod(fd_, replaced->st_mode & 07777);
+    } else {
+        // mkostemp creates the file private; give it the permissions a new file would get.
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd_, 0666 & ~mask);
+    }
     return true;
 }
 
@@ -78,24 +183,38 @@ bool OutputFile::Flush() {
 
 bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t bytes) {
     if (fd_ < 0 || !error_.empty() || !Flush()) return false;
-    const ssize_t n = pwrite(fd_, data, bytes, static_cast<off_t>(offset));
-    if (n != static_cast<ssize_t>(bytes)) return n < 0 ? Fail() : (error_ = "short write", false);
+    if (!seekable_) return Refuse("cannot go back to rewrite the header here");
+    const ssize_t n = pwrite(fd_, data, bytes, base_ + static_cast<off_t>(offset));
+    if (n != static_cast<ssize_t>(bytes)) return n < 0 ? Fail() : Refuse("short write");
     return true;
 }
 
 bool OutputFile::Commit() {
     if (fd_ < 0 || !error_.empty() || !Flush()) return false;
-    if (close(fd_) != 0) {
+    // Devices such as /dev/null cannot be synchronised, and need not be.
+    if (options_.sync && fsync(fd_) != 0 && errno != EINVAL) return Fail();
+    if (ownsFd_) {
+        const int closed = close(fd_);
         fd_ = -1;
-        Fail();
-        unlink(tempPath_.c_str());
-        return false;
+        if (closed != 0) return Fail();
     }
     fd_ = -1;
-    if (rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        Fail();
-        unlink(tempPath_.c_str());
-        return false;
+    if (tempPath_.empty()) return true;
+    // A file renamed over another is flushed to the disk at once by ext4 and the like, and the
+    // command would wait for it; without --sync the old file goes first. A crash between the two
+    // leaves the complete output under its temporary name.
+    if (replaces_ && !options_.sync && unlink(target_.c_str()) != 0 && errno != ENOENT) {
+        return Fail();
+    }
+    if (rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail();
+    tempPath_.clear();
+    KeepOnSignal();
+    if (options_.sync) {
+        const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
     }
     return true;
 }

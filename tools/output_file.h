@@ -1,15 +1,61 @@
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// An output file that appears under its name only when it is complete: the bytes go to a
-// temporary file beside it, which Commit renames over the name. Until then, and if the command
-// fails, nothing under the name is touched, and the temporary file is removed.
+#include "tools/command_line.h"
+
+// Where sonocap-cx writes a command's output, and what it may never harm. Open decides before any
+// work is done:
+//   new name              a temporary file in the same directory, renamed to the name by Commit
+//   existing plain file   replaced the same way, only with --force, only when the user could
+//                         write it in place and it has no other hard link, keeping its mode and
+//                         (where allowed) owner and group
+//   the input itself      refused, through any link or spelling
+//   symbolic link         written through to its target
+//   character device,     written directly, no temporary file: /dev/null stays a device, a
+//   FIFO, "-" (stdout)    reader of a FIFO gets the bytes
+//   directory, "x/"       refused
+// Until Commit, and whenever the command fails or is ended by a signal, nothing under the name
+// changes and the temporary file is removed.
 
 namespace sonocap {
+
+class InputFile;
+
+struct OutputOptions {
+    bool force = false;      // an existing plain file may be replaced
+    bool sync = false;       // flushed to the disk before it takes the name
+    bool needsSeek = false;  // the command rewrites its header at the end
+};
+
+// The options of every command that writes a file, and what --help says about its output.
+inline bool IsOutputOption(const std::string& option) {
+    return option == "--force" || option == "-f" || option == "--sync";
+}
+
+inline OutputOptions OutputOptionsOf(const CommandLine& line) {
+    OutputOptions options;
+    options.force = line.Has("--force") || line.Has("-f");
+    options.sync = line.Has("--sync");
+    return options;
+}
+
+inline constexpr char kOutputHelp[] =
+    "Output: OUT appears under its name only when complete (a temporary .sonocap-cx-XXXXXX\n"
+    "beside it until then, removed on failure and on Ctrl-C). An existing OUT is replaced only\n"
+    "with --force (-f), never when you could not write it in place, when it has other hard\n"
+    "links, or when it is the input; it keeps its mode, and where allowed its owner and group.\n"
+    "A symbolic link is written through;\n"
+    "a character device or FIFO, and - (standard output), are written directly. A directory is\n"
+    "refused. Like cp, the output is not flushed to the disk: --sync does that before it takes\n"
+    "its name, for those who delete the original right after.\n"
+    "Exit status: 0 success, 1 bad input, 2 bad usage, 3 the output could not be written.\n";
 
 class OutputFile {
   public:
@@ -18,23 +64,32 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    bool Create(const std::string& path);
+    // False with error() set when the policy refuses the output or it cannot be created.
+    bool Open(const std::string& path, const OutputOptions& options, const InputFile& input);
     // Appends bytes (buffered).
     bool Write(const void* data, size_t bytes);
     // Overwrites bytes already written, such as a header whose sizes are known only at the end.
     bool WriteAt(uint64_t offset, const void* data, size_t bytes);
     bool Commit();
 
-    // The system's reason for the first failure.
-    const std::string& error() const { return error_; }
+    // The reason for the first failure.
+    const std::string& Error() const { return error_; }
 
   private:
-    bool Flush();
+    bool Refuse(std::string reason);
     bool Fail();
+    bool Flush();
+    bool OpenDirect(int fd, bool seekable);
+    bool OpenTemporary(const std::string& target, const struct stat* replaced);
 
-    std::string path_;
-    std::string tempPath_;
+    std::string target_;    // the name the output gets (a link's target for a link)
+    std::string tempPath_;  // empty when written directly
     int fd_ = -1;
+    bool ownsFd_ = false;
+    bool seekable_ = false;
+    bool replaces_ = false;
+    off_t base_ = 0;  // where the output starts in a redirected standard output
+    OutputOptions options_;
     std::vector<uint8_t> buffer_;
     std::string error_;
 };

@@ -41,24 +41,25 @@ std::optional<FileError> CheckCompressedFile(const uint8_t* data, size_t size,
 std::optional<FileError> CheckWaveFile(const uint8_t* data, size_t size, WaveLayout& layout) {
     if (auto error = ReadWaveLayout(data, size, layout)) return error;
     if (!IsRecordingFormat(layout)) {
-        return FileError{20, DescribeWaveFormat(layout) +
-                                 " is not a recording's format (PCM, 2 channels, 44100 Hz, "
-                                 "16 bits)"};
+        return FileError{20, NotRecordingFormatText(layout)};
     }
     const uint64_t dataSizeField = layout.dataOffset - 4;
     const uint64_t after = size - layout.dataOffset;
-    if (layout.declaredDataBytes == 0 && after > 0) {
+    const uint64_t declared = layout.declaredDataBytes;
+    // Chunks after the samples (such as LIST) are part of a valid file; anything else is not.
+    const bool chunksFollow =
+        declared <= after && EndOfWholeChunks(data, size, layout.dataOffset + declared) == size;
+    if (declared == 0 && after > 0 && !chunksFollow) {
         return FileError{dataSizeField, "data size field is 0 but " + std::to_string(after) +
                                             " bytes follow: the recording was never finished"};
     }
-    if (layout.declaredDataBytes != after) {
-        return FileError{dataSizeField, "data size field " +
-                                            std::to_string(layout.declaredDataBytes) +
+    if (!chunksFollow) {
+        return FileError{dataSizeField, "data size field " + std::to_string(declared) +
                                             " does not match the " + std::to_string(after) +
                                             " bytes after the data chunk's header"};
     }
-    if (layout.declaredDataBytes % kBytesPerFrame != 0) {
-        return FileError{dataSizeField, "data size " + std::to_string(layout.declaredDataBytes) +
+    if (declared % kBytesPerFrame != 0) {
+        return FileError{dataSizeField, "data size " + std::to_string(declared) +
                                             " is not a whole number of frames"};
     }
     const uint32_t riffSize = LoadLE32(data + 4);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,7 @@
 #include "codec/little_endian.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
-#include "tools/mapped_file.h"
+#include "tools/input_file.h"
 #include "tools/recording_check.h"
 #include "tools/repair_plan.h"
 #include "tools/report.h"
@@ -21,29 +22,35 @@ namespace sonocap {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: sonocap-cx repair [--dry-run] FILE\n"
+    "usage: sonocap-cx repair [--dry-run] [--salvage] FILE\n"
     "\n"
     "Rebuilds the header of a WAV or Compaxa recording that never reached its stop (the\n"
     "program was killed, the machine lost power, the disk filled), from what is on disk:\n"
     "  WAV      the data size from the file's length, in whole frames (a torn last frame\n"
-    "           is cut);\n"
+    "           is cut); whole chunks after the samples (LIST and the like) are kept;\n"
     "  Compaxa  every complete, valid record from the start is kept, the bytes after the last\n"
     "           one (a torn record) are cut, and the sizes are written from those records.\n"
+    "A finished recording with damage inside (a fault with audio behind it) is not repaired:\n"
+    "the damage is reported with its offset and the audio before and after it. --salvage then\n"
+    "keeps what lies before it and cuts the rest.\n"
     "The whole file is checked before anything is written, and again after. The original header\n"
-    "bytes are kept in FILE.header-backup and any bytes cut from the end in FILE.tail-backup, so\n"
-    "that the repair can be undone:\n"
+    "bytes are kept in FILE.header-backup and any bytes cut from the end in FILE.tail-backup\n"
+    "(holes where they are all zero), so that the repair can be undone:\n"
     "  dd if=FILE.header-backup of=FILE conv=notrunc; cat FILE.tail-backup >> FILE\n"
-    "A file that already verifies is left untouched, and so is anything that is not\n"
-    "recognisably a recording. Do not repair a file that is still being recorded.\n"
-    "--dry-run says what would be done and writes nothing.\n";
+    "The backups are made only once the file is about to be written, and an existing one is\n"
+    "never overwritten. A file that already verifies is left untouched, and so is anything that\n"
+    "is not recognisably a recording. Do not repair a file that is still being recorded.\n"
+    "--dry-run says what would be done, writes nothing, and fails where the repair would.\n";
 
 class FileDescriptor {
   public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
+    ~FileDescriptor() { Reset(); }
+    void Reset(int fd = -1) {
         if (fd_ >= 0) close(fd_);
+        fd_ = fd;
     }
     int get() const { return fd_; }
 
@@ -63,12 +70,20 @@ bool WriteAllAt(int fd, const uint8_t* p, size_t bytes, uint64_t offset) {
     return true;
 }
 
-// Creates `path` (never over an existing file) holding the bytes, flushed to the disk.
+// Creates `path` (never over an existing file) holding the bytes, flushed to the disk. Blocks of
+// zeros become holes, so that a sparse tail costs no room.
 std::optional<std::string> WriteNewFile(const std::string& path, const uint8_t* data,
                                         size_t bytes) {
     const FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd.get() < 0) return path + ": " + std::strerror(errno);
-    if (!WriteAllAt(fd.get(), data, bytes, 0) || fsync(fd.get()) != 0) {
+    constexpr size_t kBlock = 64 << 10;
+    static const uint8_t zeros[kBlock] = {};
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes; at += kBlock) {
+        const size_t n = std::min(kBlock, bytes - at);
+        if (std::memcmp(data + at, zeros, n) != 0) ok = WriteAllAt(fd.get(), data + at, n, at);
+    }
+    if (!ok || ftruncate(fd.get(), static_cast<off_t>(bytes)) != 0 || fsync(fd.get()) != 0) {
         const std::string reason = path + ": " + std::strerror(errno);
         unlink(path.c_str());
         return reason;
@@ -76,61 +91,235 @@ std::optional<std::string> WriteNewFile(const std::string& path, const uint8_t* 
     return std::nullopt;
 }
 
-void SyncDirectoryOf(const std::string& path) {
+std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const FileDescriptor fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+void SyncDirectoryOf(const std::string& path) {
+    const FileDescriptor fd(open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) fsync(fd.get());
 }
 
-struct FileIdentity {
-    off_t size = 0;
-    struct timespec modified {};
+std::optional<FileError> CheckRecording(RecordingKind kind, const uint8_t* data, size_t size) {
+    if (kind == RecordingKind::Wave) {
+        WaveLayout layout;
+        return CheckWaveFile(data, size, layout);
+    }
+    CompressedCheck check;
+    return CheckCompressedFile(data, size, check);
+}
+
+// One repair, from its plan to the check of the result.
+struct Repair {
+    std::string path;
+    std::string headerBackup;
+    std::string tailBackup;
+    RecordingKind kind = RecordingKind::Unknown;
+    RepairPlan plan;
+    std::unique_ptr<InputFile> original;  // the file as checked, until the backups hold it
+    struct stat checked {};
+    uint64_t originalLength = 0;
+    uint64_t cutBytes = 0;
+    FileDescriptor fd;  // open for writing from the backup on
 };
 
-bool SameFile(const FileIdentity& a, const struct stat& b) {
-    return a.size == b.st_size && a.modified.tv_sec == b.st_mtim.tv_sec &&
-           a.modified.tv_nsec == b.st_mtim.tv_nsec;
+// A refusal: the file is left as it was, with no backups.
+int Untouched(const Repair& r, const std::string& why) {
+    return ReportError(r.path, why + "; left untouched");
 }
 
-// Puts the new size fields into place and cuts the file; the original header and tail are in
-// the backups by then.
-std::optional<std::string> ApplyPlan(const std::string& path, const RepairPlan& plan,
-                                     const FileIdentity& checked) {
-    const FileDescriptor fd(open(path.c_str(), O_RDWR | O_CLOEXEC));
-    struct stat st {};
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0) return std::string(std::strerror(errno));
-    if (!SameFile(checked, st)) {
-        return std::string(
-            "the file changed while it was being checked (is it still being "
-            "recorded?)");
+// The same when the file or its backups cannot be written.
+int CannotWrite(const Repair& r, const std::string& why) {
+    return ReportOutputError(r.path, why + "; left untouched");
+}
+
+// Works out the repair and every reason to refuse it, before anything is written: the real run
+// and --dry-run refuse alike. Returns -1 when the repair may go ahead.
+int PlanRepair(Repair& r, bool salvage) {
+    r.original = std::make_unique<InputFile>();
+    std::string reason;
+    if (!r.original->Open(r.path, reason) || !r.original->Load(reason)) {
+        return ReportError(r.path, reason);
     }
-    for (const FieldPatch& patch : plan.patches) {
-        uint8_t field[4];
-        StoreLE32(field, patch.value);
-        if (!WriteAllAt(fd.get(), field, sizeof field, patch.offset)) {
-            return std::string(std::strerror(errno));
+    if (!r.original->IsRegular()) return ReportError(r.path, "not a plain file");
+    const uint8_t* data = r.original->data();
+    const size_t size = r.original->size();
+    if (stat(r.path.c_str(), &r.checked) != 0) return ReportError(r.path, std::strerror(errno));
+    r.originalLength = size;
+
+    r.kind = RecognizeRecording(data, size);
+    if (r.kind == RecordingKind::Unknown) {
+        return ReportError(r.path, "neither a WAV nor a Compaxa recording: left untouched");
+    }
+    const std::optional<FileError> problem = CheckRecording(r.kind, data, size);
+    if (!problem) {
+        std::printf("%s: already verifies: nothing to repair, left untouched\n", r.path.c_str());
+        return kExitOk;
+    }
+    const bool wave = r.kind == RecordingKind::Wave;
+    const auto planError =
+        wave ? PlanWaveRepair(data, size, r.plan) : PlanCompressedRepair(data, size, r.plan);
+    if (planError) {
+        return Untouched(r, "offset " + std::to_string(planError->offset) + ": " +
+                                planError->message + ": not recognisably a " +
+                                (wave ? "WAV" : "Compaxa") + " recording");
+    }
+    if (r.plan.damage && !salvage) {
+        return Untouched(
+            r, "offset " + std::to_string(r.plan.damage->offset) + ": " + r.plan.damage->message +
+                   ": damage inside the recording, not an unfinished end: " + r.plan.damageExtent +
+                   "; --salvage keeps what lies before it and cuts the rest");
+    }
+    bool changes = r.plan.newLength != size;
+    for (const FieldPatch& patch : r.plan.patches) {
+        if (LoadLE32(data + patch.offset) != patch.value) changes = true;
+    }
+    if (!changes) {
+        return Untouched(r, "offset " + std::to_string(problem->offset) + ": " + problem->message +
+                                ": not a fault of the header that repair can mend");
+    }
+    r.cutBytes = size - r.plan.newLength;
+    if (access(r.path.c_str(), W_OK) != 0) return CannotWrite(r, std::strerror(errno));
+    if (access(DirectoryOf(r.path).c_str(), W_OK | X_OK) != 0) {
+        return CannotWrite(r,
+                           std::string("cannot keep backups beside it: ") + std::strerror(errno));
+    }
+    for (const std::string* backup : {&r.headerBackup, &r.tailBackup}) {
+        struct stat st {};
+        if (backup == &r.tailBackup && r.cutBytes == 0) continue;
+        if (lstat(backup->c_str(), &st) == 0) {
+            return CannotWrite(r, *backup +
+                                      " exists (from an earlier repair?), and a backup is "
+                                      "never overwritten: move it away first");
         }
     }
-    if (static_cast<uint64_t>(st.st_size) > plan.newLength &&
-        ftruncate(fd.get(), static_cast<off_t>(plan.newLength)) != 0) {
-        return std::string(std::strerror(errno));
-    }
-    if (fsync(fd.get()) != 0) return std::string(std::strerror(errno));
-    return std::nullopt;
+    return -1;
 }
 
-// Puts the original header and tail back, should the repaired file fail its check.
-bool Restore(const std::string& path, const std::string& headerBackup,
-             const std::string& tailBackup, uint64_t newLength) {
+void PrintPlan(const Repair& r, bool dryRun) {
+    const char* path = r.path.c_str();
+    const uint8_t* data = r.original->data();
+    std::printf("%s: %s recording, %s\n", path, r.plan.format.c_str(), r.plan.headerState.c_str());
+    std::printf("%s: holds %s\n", path, r.plan.content.c_str());
+    if (r.plan.damage) {
+        std::printf("%s: salvaging: offset %llu: %s: %s\n", path,
+                    static_cast<unsigned long long>(r.plan.damage->offset),
+                    r.plan.damage->message.c_str(), r.plan.damageExtent.c_str());
+    }
+    if (r.cutBytes > 0) {
+        std::printf("%s: %s %s from byte %llu: %s\n", path, dryRun ? "would cut" : "cutting",
+                    Counted(r.cutBytes, "byte", "bytes").c_str(),
+                    static_cast<unsigned long long>(r.plan.newLength), r.plan.cutReason.c_str());
+    }
+    for (const FieldPatch& patch : r.plan.patches) {
+        const uint32_t before = LoadLE32(data + patch.offset);
+        if (before == patch.value) continue;
+        std::printf("%s: %s size field at byte %llu: %u -> %u\n", path,
+                    dryRun ? "would set" : "setting", static_cast<unsigned long long>(patch.offset),
+                    before, patch.value);
+    }
+}
+
+void RemoveBackups(const Repair& r) {
+    unlink(r.headerBackup.c_str());
+    if (r.cutBytes > 0) unlink(r.tailBackup.c_str());
+}
+
+bool SameAsChecked(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Opens the file for writing and puts its original header and tail into the backups, on the
+// disk before the file is touched. Returns -1 on success; otherwise nothing is left behind.
+int BackUp(Repair& r) {
+    r.fd.Reset(open(r.path.c_str(), O_RDWR | O_CLOEXEC));
+    struct stat now {};
+    if (r.fd.get() < 0 || fstat(r.fd.get(), &now) != 0) {
+        return CannotWrite(r, std::strerror(errno));
+    }
+    if (!SameAsChecked(r.checked, now)) {
+        return Untouched(r,
+                         "the file changed while it was being checked (is it still being "
+                         "recorded?)");
+    }
+    const uint8_t* data = r.original->data();
+    if (auto failure = WriteNewFile(r.headerBackup, data, r.plan.headerBytes)) {
+        return CannotWrite(r, "cannot keep the original header: " + *failure);
+    }
+    if (r.cutBytes > 0) {
+        if (auto failure = WriteNewFile(r.tailBackup, data + r.plan.newLength, r.cutBytes)) {
+            unlink(r.headerBackup.c_str());
+            return CannotWrite(r, "cannot keep the bytes to be cut: " + *failure);
+        }
+    }
+    SyncDirectoryOf(r.path);
+    r.original.reset();
+    return -1;
+}
+
+// Puts the original header and tail back, should the repair fail once it touched the file.
+bool Restore(const Repair& r) {
     std::string reason;
-    MappedFile header, tail;
-    if (!header.Open(headerBackup, reason)) return false;
-    const bool haveTail = tail.Open(tailBackup, reason);
-    const FileDescriptor fd(open(path.c_str(), O_RDWR | O_CLOEXEC));
-    if (fd.get() < 0 || !WriteAllAt(fd.get(), header.data(), header.size(), 0)) return false;
-    if (haveTail && !WriteAllAt(fd.get(), tail.data(), tail.size(), newLength)) return false;
-    return fsync(fd.get()) == 0;
+    InputFile header, tail;
+    if (!header.Open(r.headerBackup, reason) || !header.Load(reason)) return false;
+    if (!WriteAllAt(r.fd.get(), header.data(), header.size(), 0)) return false;
+    if (r.cutBytes > 0) {
+        if (!tail.Open(r.tailBackup, reason) || !tail.Load(reason)) return false;
+        if (!WriteAllAt(r.fd.get(), tail.data(), tail.size(), r.plan.newLength)) return false;
+    }
+    return fsync(r.fd.get()) == 0;
+}
+
+int Failed(const Repair& r, const std::string& why) {
+    return ReportOutputError(r.path, why + (Restore(r) ? "; the original was put back"
+                                                       : "; the original is in the backups"));
+}
+
+// Writes the new size fields and cuts the file. Returns -1 on success.
+int Apply(Repair& r) {
+    bool touched = false;
+    for (const FieldPatch& patch : r.plan.patches) {
+        uint8_t field[4];
+        StoreLE32(field, patch.value);
+        if (!WriteAllAt(r.fd.get(), field, sizeof field, patch.offset)) {
+            if (touched) return Failed(r, std::strerror(errno));
+            const std::string why = std::strerror(errno);
+            RemoveBackups(r);
+            return CannotWrite(r, why);
+        }
+        touched = true;
+    }
+    if (r.cutBytes > 0 && ftruncate(r.fd.get(), static_cast<off_t>(r.plan.newLength)) != 0) {
+        return Failed(r, std::strerror(errno));
+    }
+    if (fsync(r.fd.get()) != 0) return Failed(r, std::strerror(errno));
+    return -1;
+}
+
+// Reads the repaired file back and checks it whole.
+int Recheck(const Repair& r) {
+    InputFile repaired;
+    std::string reason;
+    std::optional<FileError> problem;
+    if (!repaired.Open(r.path, reason) || !repaired.Load(reason)) {
+        problem = FileError{0, reason};
+    } else {
+        problem = CheckRecording(r.kind, repaired.data(), repaired.size());
+    }
+    if (problem) {
+        return Failed(r, "offset " + std::to_string(problem->offset) + ": " + problem->message +
+                             ": the repaired file does not verify");
+    }
+    std::printf("%s: repaired: it verifies; the original header is in %s", r.path.c_str(),
+                r.headerBackup.c_str());
+    if (r.cutBytes > 0) {
+        std::printf(", the %s cut in %s", Counted(r.cutBytes, "byte", "bytes").c_str(),
+                    r.tailBackup.c_str());
+    }
+    std::printf("\n");
+    return kExitOk;
 }
 
 }  // namespace
@@ -142,132 +331,28 @@ int RunRepair(int argc, char** argv) {
         return kExitOk;
     }
     for (const std::string& option : line.options) {
-        if (option != "--dry-run") return ReportUsage(kUsage, "unknown option " + option);
+        if (option != "--dry-run" && option != "--salvage") {
+            return ReportUsage(kUsage, "unknown option " + option);
+        }
     }
     if (line.operands.size() != 1) return ReportUsage(kUsage, "repair takes one FILE");
     const bool dryRun = line.Has("--dry-run");
-    const std::string& path = line.operands[0];
-    const std::string headerBackup = path + ".header-backup";
-    const std::string tailBackup = path + ".tail-backup";
+    Repair r;
+    r.path = line.operands[0];
+    r.headerBackup = r.path + ".header-backup";
+    r.tailBackup = r.path + ".tail-backup";
 
-    RepairPlan plan;
-    FileIdentity checked;
-    uint64_t originalLength = 0;
-    {
-        auto in = std::make_unique<MappedFile>();
-        std::string reason;
-        if (!in->Open(path, reason)) return ReportError(path, reason);
-        struct stat st {};
-        if (stat(path.c_str(), &st) != 0) return ReportError(path, std::strerror(errno));
-        checked = FileIdentity{st.st_size, st.st_mtim};
-        originalLength = in->size();
-
-        const RecordingKind kind = RecognizeRecording(in->data(), in->size());
-        if (kind == RecordingKind::Unknown) {
-            return ReportError(path, "neither a WAV nor a Compaxa recording: left untouched");
-        }
-        std::optional<FileError> problem;
-        if (kind == RecordingKind::Wave) {
-            WaveLayout layout;
-            problem = CheckWaveFile(in->data(), in->size(), layout);
-        } else {
-            CompressedCheck check;
-            problem = CheckCompressedFile(in->data(), in->size(), check);
-        }
-        if (!problem) {
-            std::printf("%s: already verifies: nothing to repair, left untouched\n", path.c_str());
-            return kExitOk;
-        }
-        const auto planError = kind == RecordingKind::Wave
-                                   ? PlanWaveRepair(in->data(), in->size(), plan)
-                                   : PlanCompressedRepair(in->data(), in->size(), plan);
-        if (planError) {
-            return ReportError(path, "offset " + std::to_string(planError->offset) + ": " +
-                                         planError->message + ": not recognisably a " +
-                                         (kind == RecordingKind::Wave ? "WAV" : "Compaxa") +
-                                         " recording, left untouched");
-        }
-        bool changes = plan.newLength != in->size();
-        for (const FieldPatch& patch : plan.patches) {
-            if (LoadLE32(in->data() + patch.offset) != patch.value) changes = true;
-        }
-        if (!changes) {
-            return ReportError(path, "offset " + std::to_string(problem->offset) + ": " +
-                                         problem->message +
-                                         ": not a fault of the header that repair can mend, "
-                                         "left untouched");
-        }
-
-        std::printf("%s: %s recording, %s\n", path.c_str(), plan.format.c_str(),
-                    plan.headerState.c_str());
-        std::printf("%s: holds %s\n", path.c_str(), plan.content.c_str());
-        const uint64_t cutBytes = in->size() - plan.newLength;
-        if (cutBytes > 0) {
-            std::printf("%s: %s %llu bytes from byte %llu: %s\n", path.c_str(),
-                        dryRun ? "would cut" : "cutting", static_cast<unsigned long long>(cutBytes),
-                        static_cast<unsigned long long>(plan.newLength), plan.cutReason.c_str());
-        }
-        for (const FieldPatch& patch : plan.patches) {
-            std::printf("%s: %s size field at byte %llu: %u -> %u\n", path.c_str(),
-                        dryRun ? "would set" : "setting",
-                        static_cast<unsigned long long>(patch.offset),
-                        LoadLE32(in->data() + patch.offset), patch.value);
-        }
-        if (dryRun) {
-            std::printf("%s: dry run: nothing written\n", path.c_str());
-            return kExitOk;
-        }
-
-        // Both backups exist on the disk before the file is touched; an existing one (from an
-        // earlier repair) is never overwritten.
-        if (auto failure = WriteNewFile(headerBackup, in->data(), plan.headerBytes)) {
-            return ReportError(path,
-                               "cannot keep the original header: " + *failure + "; left untouched");
-        }
-        if (cutBytes > 0) {
-            if (auto failure = WriteNewFile(tailBackup, in->data() + plan.newLength, cutBytes)) {
-                unlink(headerBackup.c_str());
-                return ReportError(
-                    path, "cannot keep the bytes to be cut: " + *failure + "; left untouched");
-            }
-        }
-        SyncDirectoryOf(path);
-    }  // the mapping ends here: the file is about to be cut
-
-    if (auto failure = ApplyPlan(path, plan, checked)) {
-        const bool restored = Restore(path, headerBackup, tailBackup, plan.newLength);
-        return ReportError(path, *failure + (restored ? "; the original was put back"
-                                                      : "; the original is in the backups"));
+    if (const int status = PlanRepair(r, line.Has("--salvage")); status >= 0) return status;
+    PrintPlan(r, dryRun);
+    if (dryRun) {
+        std::printf("%s: dry run: nothing written\n", r.path.c_str());
+        return kExitOk;
     }
-
-    MappedFile repaired;
-    std::string reason;
-    std::optional<FileError> problem;
-    if (!repaired.Open(path, reason)) {
-        problem = FileError{0, reason};
-    } else if (plan.format == "WAV") {
-        WaveLayout layout;
-        problem = CheckWaveFile(repaired.data(), repaired.size(), layout);
-    } else {
-        CompressedCheck check;
-        problem = CheckCompressedFile(repaired.data(), repaired.size(), check);
-    }
-    if (problem) {
-        const bool restored = Restore(path, headerBackup, tailBackup, plan.newLength);
-        return ReportError(
-            path, "offset " + std::to_string(problem->offset) + ": " + problem->message +
-                      ": the repaired file does not verify; " +
-                      (restored ? "the original was put back" : "the original is in the backups"));
-    }
-    std::printf("%s: repaired: it verifies; the original header is in %s", path.c_str(),
-                headerBackup.c_str());
-    if (originalLength > plan.newLength) {
-        std::printf(", the %llu bytes cut in %s",
-                    static_cast<unsigned long long>(originalLength - plan.newLength),
-                    tailBackup.c_str());
-    }
-    std::printf("\n");
-    return kExitOk;
+    // What is printed so far goes out before anything is written, should the repair stop.
+    std::fflush(stdout);
+    if (const int status = BackUp(r); status >= 0) return status;
+    if (const int status = Apply(r); status >= 0) return status;
+    return Recheck(r);
 }
 
 }  // namespace sonocap

@@ -10,6 +10,7 @@
 
 // What repair would change in a recording left without its final header, worked out from the
 // file image alone: new size fields, and the length up to which the bytes are a valid recording.
+// What follows a WAV's samples in whole chunks (LIST and the like) is kept.
 
 namespace sonocap {
 
@@ -27,6 +28,10 @@ struct RepairPlan {
     uint64_t newLength = 0;  // the file is cut here; the bytes from here on are kept aside
     std::string cutReason;   // why those bytes are not part of the recording
     uint64_t frames = 0;
+    // Set when the file reached its stop, or holds valid records behind the fault: damage inside
+    // a recording, not its unfinished end. Cutting there loses audio, so it takes --salvage.
+    std::optional<FileError> damage;
+    std::string damageExtent;  // how much audio lies before and after it, for the user
 };
 
 // Plans the repair of a WAV or Compaxa recording; an error means the file is not recognisably

@@ -20,7 +20,10 @@ constexpr char kUsage[] =
     "  info FILE              format, duration, sizes, ratio, peaks, coding (--json)\n"
     "  repair FILE            rebuild the header of a recording that never reached its stop\n"
     "\n"
-    "Exit status: 0 success, 1 bad input, 2 bad usage.\n";
+    "IN and OUT may be - for standard input and output. An existing OUT is replaced only with\n"
+    "--force; see COMMAND --help for what every command that writes guarantees.\n"
+    "\n"
+    "Exit status: 0 success, 1 bad input, 2 bad usage, 3 the output could not be written.\n";
 
 }  // namespace
 
@@ -30,12 +33,16 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
         std::strcmp(command, "help") == 0) {
         std::fputs(kUsage, stdout);
-        return sonocap::kExitOk;
+        return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
-    if (std::strcmp(command, "encode") == 0) return sonocap::RunEncode(argc - 2, argv + 2);
-    if (std::strcmp(command, "decode") == 0) return sonocap::RunDecode(argc - 2, argv + 2);
-    if (std::strcmp(command, "verify") == 0) return sonocap::RunVerify(argc - 2, argv + 2);
-    if (std::strcmp(command, "info") == 0) return sonocap::RunInfo(argc - 2, argv + 2);
-    if (std::strcmp(command, "repair") == 0) return sonocap::RunRepair(argc - 2, argv + 2);
-    return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
+    int (*run)(int, char**) = nullptr;
+    if (std::strcmp(command, "encode") == 0) run = sonocap::RunEncode;
+    if (std::strcmp(command, "decode") == 0) run = sonocap::RunDecode;
+    if (std::strcmp(command, "verify") == 0) run = sonocap::RunVerify;
+    if (std::strcmp(command, "info") == 0) run = sonocap::RunInfo;
+    if (std::strcmp(command, "repair") == 0) run = sonocap::RunRepair;
+    if (run == nullptr) {
+        return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
+    }
+    return sonocap::FinishStandardOutput(run(argc - 2, argv + 2));
 }

@@ -7,7 +7,7 @@
 #include "tools/commands.h"
 #include "tools/duration_text.h"
 #include "tools/host_samples.h"
-#include "tools/mapped_file.h"
+#include "tools/input_file.h"
 #include "tools/recording_check.h"
 #include "tools/report.h"
 
@@ -24,6 +24,9 @@ constexpr char kUsage[] =
     "the header's sizes against the records. With --against, every decoded sample must also\n"
     "equal the WAV file's (whose last frames, at most 7, may be the ones a recording drops).\n"
     "For a WAV file: the recording's format and size fields that match the file.\n"
+    "The format has no checksum: \"ok\" says that the file is whole and every record decodes,\n"
+    "not that no sample changed since it was written; only --against finds a changed sample.\n"
+    "FILE (or the WAV of --against) may be - for standard input.\n"
     "Exit status 0 only when everything holds.\n";
 
 // The frames of a WAV that a recording of it stores: whole buffers, then eight equal sub-blocks.
@@ -39,7 +42,7 @@ std::string SampleMismatch(uint64_t frame, int channel, int16_t decoded, int16_t
            ", the WAV has " + std::to_string(expected);
 }
 
-int VerifyWave(const std::string& path, const MappedFile& file) {
+int VerifyWave(const std::string& path, const InputFile& file) {
     WaveLayout layout;
     if (auto error = CheckWaveFile(file.data(), file.size(), layout)) {
         return ReportError(path, WithRepairHint(*error));
@@ -67,10 +70,13 @@ int RunVerify(int argc, char** argv) {
     const std::vector<std::string>& operands = line.operands;
     if (operands.size() != 1) return ReportUsage(kUsage, "verify takes one FILE");
     const std::string& path = operands[0];
+    if (path == "-" && againstPath == "-") {
+        return ReportUsage(kUsage, "standard input can be only one of the two files");
+    }
 
-    MappedFile in;
+    InputFile in;
     std::string reason;
-    if (!in.Open(path, reason)) return ReportError(path, reason);
+    if (!in.Open(path, reason) || !in.Load(reason)) return ReportError(path, reason);
     const RecordingKind kind = RecognizeRecording(in.data(), in.size());
     if (kind == RecordingKind::Wave && againstPath.empty()) return VerifyWave(path, in);
     if (kind != RecordingKind::Compressed) {
@@ -80,19 +86,19 @@ int RunVerify(int argc, char** argv) {
                                                   : "neither a Compaxa nor a WAV file"});
     }
 
-    MappedFile against;
+    InputFile against;
     WaveLayout wave;
     uint64_t waveFrames = 0;
     const uint8_t* waveSamples = nullptr;
     if (!againstPath.empty()) {
-        if (!against.Open(againstPath, reason)) return ReportError(againstPath, reason);
+        if (!against.Open(againstPath, reason) || !against.Load(reason)) {
+            return ReportError(againstPath, reason);
+        }
         if (auto error = ReadWaveLayout(against.data(), against.size(), wave)) {
             return ReportError(againstPath, *error);
         }
         if (!IsRecordingFormat(wave)) {
-            return ReportError(againstPath, DescribeWaveFormat(wave) +
-                                                " is not a recording's format (PCM, 2 channels, "
-                                                "44100 Hz, 16 bits)");
+            return ReportError(againstPath, NotRecordingFormatText(wave));
         }
         waveFrames = wave.presentDataBytes / kBytesPerFrame;
         waveSamples = against.data() + wave.dataOffset;

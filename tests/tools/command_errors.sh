@@ -25,6 +25,8 @@ expect 2 "no command given" "$cx"
 expect 2 "unknown command 'squash'" "$cx" squash a b
 expect 2 "encode takes IN.wav and OUT.cx" "$cx" encode only-one.wav
 expect 2 "unknown option --fast" "$cx" decode --fast a.cx b.wav
+expect 2 "--threads takes a count from 1 to 64" "$cx" encode --threads 0 a.wav b.cx
+expect 2 "--threads needs a count" "$cx" decode a.cx b.wav --threads
 expect 0 "usage: sonocap-cx encode" "$cx" encode --help
 expect 0 "usage: sonocap-cx decode" "$cx" decode --help
 expect 0 "commands:" "$cx" --help
@@ -42,14 +44,14 @@ expect 1 "PCM, 2 channels, 48000 Hz, 16 bits" "$cx" encode "$work/48k.wav" "$wor
 
 # A WAV whose data chunk claims more than the file holds.
 head -c 10044 "$corpus/d2_game_score.wav" >"$work/cut.wav"
-expect 1 "offset 36: data chunk declares 4410000 bytes but the file holds only 10000" \
+expect 1 "offset 40: data chunk declares 4410000 bytes but the file holds only 10000" \
   "$cx" encode "$work/cut.wav" "$work/x.cx"
 [ -e "$work/x.cx" ] && { echo "FAIL: x.cx left behind" >&2; failures=$((failures + 1)); }
 
 # A recording that never reached its stop: data size 0 with samples behind it.
 head -c 10044 "$corpus/d2_game_score.wav" >"$work/unfinished.wav"
 printf '\0\0\0\0' | dd of="$work/unfinished.wav" bs=1 seek=40 conv=notrunc status=none
-expect 1 "offset 36: data chunk of 0 bytes with 10000 bytes behind it: an unfinished recording? sonocap-cx repair" \
+expect 1 "offset 40: data chunk of 0 bytes with 10000 bytes behind it: an unfinished recording? sonocap-cx repair" \
   "$cx" encode "$work/unfinished.wav" "$work/x.cx"
 
 # Nine frames: one sub-block frame each, the ninth dropped with a note.
@@ -57,7 +59,8 @@ head -c $((44 + 36)) "$corpus/d3_tracker_music.wav" >"$work/nine.wav"
 printf '\x24\x00\x00\x00' | dd of="$work/nine.wav" bs=1 seek=40 conv=notrunc status=none
 expect 0 "the last 1 frame was dropped" "$cx" encode "$work/nine.wav" "$work/nine.cx"
 
-# Damaged Compaxa files: a clear message with the offset, nothing under OUT's name.
+# Damaged Compaxa files: a clear message with the offset, nothing under OUT's name (decoded on
+# worker threads, the default, and the same as on one thread).
 "$cx" encode "$corpus/d3_tracker_music.wav" "$work/good.cx"
 size=$(stat -c %s "$work/good.cx")
 head -c $((size - 100)) "$work/good.cx" >"$work/short.cx"
@@ -69,20 +72,39 @@ expect 1 "offset 40: record length 0" "$cx" decode "$work/zero.cx" "$work/zero.w
 cp "$work/good.cx" "$work/torn.cx"
 printf '\x05' | dd of="$work/torn.cx" bs=1 seek=$((size - 1)) conv=notrunc status=none
 expect 1 "record's closing word count" "$cx" decode "$work/torn.cx" "$work/torn.wav"
+for f in zero torn; do
+  "$cx" decode --threads 1 "$work/$f.cx" "$work/$f.wav" 2>"$work/one"
+  "$cx" decode --threads 3 "$work/$f.cx" "$work/$f.wav" 2>"$work/three"
+  cmp -s "$work/one" "$work/three" || { echo "FAIL: $f.cx: threads change the message" >&2; failures=$((failures + 1)); }
+done
 for f in short zero torn; do
   [ -e "$work/$f.wav" ] && { echo "FAIL: $f.wav left behind" >&2; failures=$((failures + 1)); }
 done
 # A failing decode leaves an existing output file as it was.
 echo "keep me" >"$work/existing.wav"
-expect 1 "record length 0" "$cx" decode "$work/zero.cx" "$work/existing.wav"
+expect 1 "record length 0" "$cx" decode --force "$work/zero.cx" "$work/existing.wav"
 grep -q "keep me" "$work/existing.wav" || { echo "FAIL: existing output touched" >&2; failures=$((failures + 1)); }
 if ls "$work"/*partial* >/dev/null 2>&1; then
   echo "FAIL: temporary files left behind" >&2
   failures=$((failures + 1))
 fi
-# Writing into a directory that does not exist.
-expect 1 "sonocap-cx: $work/no/such/dir/x.wav: No such file or directory" \
+# Writing into a directory that does not exist: the output's fault, status 3.
+expect 3 "sonocap-cx: $work/no/such/dir/x.wav: No such file or directory" \
   "$cx" decode "$work/good.cx" "$work/no/such/dir/x.wav"
+
+# decode of a WAV says what it is; decode of an unfinished recording points to repair.
+expect 1 "offset 0: a WAV file, not a Compaxa file" "$cx" decode "$corpus/d2_game_score.wav" "$work/w.wav"
+cp "$work/good.cx" "$work/unfinished.cx"
+printf '\0\0\0\0\0\0\0\0' | dd of="$work/unfinished.cx" bs=1 seek=4 conv=notrunc status=none
+expect 1 "never finished (sonocap-cx repair rebuilds the header)" "$cx" decode "$work/unfinished.cx" "$work/u.wav"
+
+# Standard output is checked before success: a full disk is status 3, for every command.
+for args in "info --json $work/good.cx" "verify $work/good.cx" "repair --dry-run $work/unfinished.cx" "--help" "encode --help"; do
+  "$cx" $args >/dev/full 2>"$work/err"
+  status=$?
+  [ "$status" -eq 3 ] && grep -q "standard output: No space left on device" "$work/err" ||
+    { echo "FAIL: $args >/dev/full: status $status: $(cat "$work/err")" >&2; failures=$((failures + 1)); }
+done
 
 echo "$failures failures"
 [ "$failures" -eq 0 ]

@@ -31,8 +31,8 @@ for format in wav cx; do
   "$cx" verify "$out" >"$work/out" 2>&1 || fail "$format: the repaired file does not verify: $(cat "$work/out")"
 
   if [ "$format" = cx ]; then
-    "$cx" decode "$out" "$work/take.wav" || fail "cx: decode of the repaired file"
-    wav=$work/take.wav
+    "$cx" decode "$out" "$work/take.cx.wav" || fail "cx: decode of the repaired file"
+    wav=$work/take.cx.wav
   else
     wav=$out
   fi

@@ -62,6 +62,15 @@ assert d["left"]["codeLengths"]["1"] == 8 and d["left"]["orders"] == {"2": 8, "3
 assert d["records"] == 8 and d["fileBytes"] == 40 + 8 * 520, d
 ' || fail "silence: JSON"
 
+# A file name that is not UTF-8 still gives valid JSON, from which the name comes back.
+odd=$work/$'take-\xff\xc3(-\xe2\x82\xac'.cx
+cp "$work/silence.cx" "$odd"
+"$cx" info --json "$odd" | python3 -c '
+import json, os, sys
+d = json.loads(sys.stdin.buffer.read().decode("utf-8"))
+assert os.fsencode(d["file"]) == os.fsencode(sys.argv[1]), (d["file"], sys.argv[1])
+' "$odd" || fail "JSON for a file name that is not UTF-8"
+
 # A file that is not whole is refused with the reason, and an unfinished one points to repair.
 cp "$work/silence.cx" "$work/unfinished.cx"
 printf '\0\0\0\0\0\0\0\0' | dd of="$work/unfinished.cx" bs=1 seek=4 conv=notrunc status=none

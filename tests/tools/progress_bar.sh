@@ -8,7 +8,7 @@ corpus=$2
 clip=$work/clip.wav
 sox "$corpus/d2_game_score.wav" "$clip" trim 0 $((67 * 16384))s
 
-for step in "encode $clip $work/a.cx" "decode $work/a.cx $work/a.wav"; do
+for step in "encode -f $clip $work/a.cx" "decode -f $work/a.cx $work/a.wav"; do
   command=${step%% *}
   # On a terminal: the bar with its percent, rate and time left, wiped at the end.
   script -qec "$cx $step" /dev/null >"$work/tty" </dev/null || fail "$command on a terminal failed"

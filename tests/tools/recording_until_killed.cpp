@@ -26,7 +26,7 @@
 #include "platform/window_system.h"
 #include "settings/parameter_record.h"
 #include "tools/host_samples.h"
-#include "tools/mapped_file.h"
+#include "tools/input_file.h"
 
 using namespace sonocap;
 
@@ -35,11 +35,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: recording_until_killed wav|cx SOURCE.wav OUT\n");
         return 2;
     }
-    MappedFile source;
+    InputFile source;
     std::string reason;
     WaveLayout layout;
-    if (!source.Open(argv[2], reason) || ReadWaveLayout(source.data(), source.size(), layout) ||
-        !IsRecordingFormat(layout)) {
+    if (!source.Open(argv[2], reason) || !source.Load(reason) ||
+        ReadWaveLayout(source.data(), source.size(), layout) || !IsRecordingFormat(layout)) {
         std::fprintf(stderr, "recording_until_killed: %s: not a recording's WAV file\n", argv[2]);
         return 1;
     }

@@ -16,12 +16,12 @@ unfinish() {
   esac
 }
 
-# repaired NAME FILE FRAMES FRAGMENT: repair succeeds with FRAGMENT in its report, the result
+# repaired NAME FILE FRAMES FRAGMENT [RESTORE [OPTION]]: repair succeeds with FRAGMENT in its report, the result
 # verifies and holds FRAMES frames, and the backups restore the file it was given.
 repaired() {
-  local name=$1 file=$2 frames=$3 fragment=$4 check_restore=${5:-yes}
+  local name=$1 file=$2 frames=$3 fragment=$4 check_restore=${5:-yes} option=${6:-}
   cp "$file" "$work/before"
-  if ! "$cx" repair "$file" >"$work/out" 2>&1; then
+  if ! "$cx" repair $option "$file" >"$work/out" 2>&1; then
     fail "$name: repair failed: $(cat "$work/out")"; return
   fi
   grep -qF -- "$fragment" "$work/out" || fail "$name: no '$fragment' in: $(cat "$work/out")"
@@ -82,7 +82,11 @@ wsize=$(stat -c %s "$work/good.wav")
 for extra in 0 1 2 3; do
   head -c $((wsize - 4 + extra)) "$work/good.wav" >"$work/cut.wav"
   unfinish "$work/cut.wav"
-  if [ "$extra" -eq 0 ]; then fragment="never finished"; else fragment="$extra bytes from byte $((wsize - 4)): a torn last frame"; fi
+  case $extra in
+    0) fragment="never finished" ;;
+    1) fragment="cutting 1 byte from byte $((wsize - 4)): a torn last frame" ;;
+    *) fragment="cutting $extra bytes from byte $((wsize - 4)): a torn last frame" ;;
+  esac
   repaired "cut WAV +$extra" "$work/cut.wav" 32767 "$fragment"
   [ "$(sox --i -s "$work/cut.wav")" -eq 32767 ] || fail "cut WAV +$extra: sox reads a different length"
 done
@@ -133,10 +137,61 @@ unfinish "$work/dry.cx"
 untouched "dry run" "$work/dry.cx" 0 "dry run: nothing written" --dry-run
 echo "an earlier repair's backup" >"$work/dry.cx.header-backup"
 cp "$work/dry.cx.header-backup" "$work/earlier"
-"$cx" repair "$work/dry.cx" >"$work/out" 2>&1 && fail "repair over an existing backup succeeded"
-grep -q "cannot keep the original header: .*File exists; left untouched" "$work/out" || fail "no reason given: $(cat "$work/out")"
+"$cx" repair "$work/dry.cx" >"$work/out" 2>&1
+[ $? -eq 3 ] || fail "repair over an existing backup: not status 3: $(cat "$work/out")"
+grep -q "dry.cx.header-backup exists (from an earlier repair?), and a backup is never overwritten" "$work/out" || fail "no reason given: $(cat "$work/out")"
+grep -q "setting" "$work/out" && fail "a refused repair announced its changes: $(cat "$work/out")"
 cmp -s "$work/dry.cx.header-backup" "$work/earlier" || fail "the earlier backup was overwritten"
 "$cx" verify "$work/dry.cx" >/dev/null 2>&1 && fail "the file was repaired without a backup"
+"$cx" repair --dry-run "$work/dry.cx" >"$work/dry-out" 2>&1
+[ $? -eq 3 ] || fail "the dry run did not predict the refusal: $(cat "$work/dry-out")"
+rm "$work/dry.cx.header-backup"
+
+echo "group: damage inside a finished recording"
+# Two bytes damaged in the first record of a finished file: the header still matches the file.
+cp "$work/good.cx" "$work/damaged.cx"
+printf '\x55\xaa' | dd of="$work/damaged.cx" bs=1 seek=40 conv=notrunc status=none
+untouched "damage at offset 40" "$work/damaged.cx" 1 "offset 40: " 
+grep -qF "damage inside the recording, not an unfinished end: 0 frames (0:00:00.00) of audio lie before it and 30720 frames" "$work/out" || fail "damage at 40: extent: $(cat "$work/out")"
+grep -qF -- "--salvage" "$work/out" || fail "damage at 40: no word of --salvage"
+untouched "damage at offset 40, dry run" "$work/damaged.cx" 1 "damage inside the recording" --dry-run
+# Damage in the last record, with nothing valid behind it: the header still declares its frames.
+cp "$work/good.cx" "$work/last.cx"
+printf '\xfc' | dd of="$work/last.cx" bs=1 seek=$((last_record + 5)) conv=notrunc status=none
+untouched "damage in the last record" "$work/last.cx" 1 "the header declares 2048 frames (0:00:00.04) after it"
+repaired "--salvage" "$work/damaged.cx" 0 "salvaging: offset 40" yes --salvage
+[ "$(stat -c %s "$work/damaged.cx")" -eq 40 ] || fail "--salvage kept what lies behind the damage"
+
+echo "group: chunks after the samples"
+# A LIST chunk after the samples is part of a valid WAV: info and verify take it, repair keeps it.
+printf 'LIST\x0c\0\0\0INFOISFT\0\0\0\0' >"$work/list"
+cat "$work/good.wav" "$work/list" >"$work/list.wav"
+printf '%08x' $(($(stat -c %s "$work/list.wav") - 8)) | sed 's/\(..\)\(..\)\(..\)\(..\)/\\x\4\\x\3\\x\2\\x\1/' |
+  xargs -0 printf | dd of="$work/list.wav" bs=1 seek=4 conv=notrunc status=none
+"$cx" verify "$work/list.wav" >"$work/out" 2>&1 || fail "verify of a WAV with LIST after the samples: $(cat "$work/out")"
+"$cx" info "$work/list.wav" >"$work/out" 2>&1 || fail "info of a WAV with LIST after the samples: $(cat "$work/out")"
+untouched "LIST after the samples" "$work/list.wav" 0 "already verifies"
+printf '\0\0\0\0' | dd of="$work/list.wav" bs=1 seek=4 conv=notrunc status=none
+repaired "LIST after the samples, RIFF size lost" "$work/list.wav" 32768 "setting size field at byte 4: 0 ->"
+cmp -s <(tail -c 20 "$work/list.wav") "$work/list" || fail "repair lost the LIST chunk"
+grep -q "size field at byte 40" "$work/out" && fail "repair printed a size field it does not change: $(cat "$work/out")"
+
+echo "group: a repair that cannot write leaves nothing behind"
+# As an unprivileged user, on a file that user may read but not write, in a folder it may write.
+chmod 755 "$work"
+mkdir -m 777 "$work/shared"
+cp "$work/good.cx" "$work/shared/locked.cx"
+unfinish "$work/shared/locked.cx"
+chmod 644 "$work/shared/locked.cx"
+nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+for attempt in first second; do
+  nobody "$cx" repair "$work/shared/locked.cx" >"$work/out" 2>&1
+  [ $? -eq 3 ] || fail "$attempt repair of a file it may not write: not status 3: $(cat "$work/out")"
+  grep -q "Permission denied; left untouched" "$work/out" || fail "$attempt: reason: $(cat "$work/out")"
+  ls "$work/shared/" | grep -q backup && fail "$attempt: backups left behind: $(ls "$work/shared")"
+done
+nobody "$cx" repair --dry-run "$work/shared/locked.cx" >"$work/out" 2>&1
+[ $? -eq 3 ] || fail "the dry run did not predict the refusal: $(cat "$work/out")"
 
 expect_usage() { "$cx" "$@" >/dev/null 2>&1; [ $? -eq 2 ] || fail "sonocap-cx $* is not a usage error"; }
 expect_usage repair

@@ -85,6 +85,19 @@ INSTANTIATE_TEST_SUITE_P(RepairPlan, WaveRepairPlan,
                                          WaveCase{"DeclaresMoreThanIsThere", 4002, 9000, 4000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(RepairPlan, WaveKeepsWholeChunksAfterTheSamples) {
+    std::vector<uint8_t> bytes = UnfinishedWave(4000);
+    StoreLE32(bytes.data() + 40, 4000);
+    const uint8_t list[] = {'L', 'I', 'S', 'T', 5, 0, 0, 0, 'I', 'N', 'F', 'O', 'x', 0};
+    bytes.insert(bytes.end(), list, list + sizeof list);  // odd size, with its pad byte
+    bytes.insert(bytes.end(), {0xde, 0xad});              // then two bytes of no chunk
+    RepairPlan plan;
+    ASSERT_FALSE(PlanWaveRepair(bytes.data(), bytes.size(), plan));
+    EXPECT_EQ(plan.newLength, bytes.size() - 2);
+    EXPECT_EQ(PatchAt(plan, 4), bytes.size() - 2 - 8);
+    EXPECT_EQ(PatchAt(plan, 40), 4000u);
+}
+
 TEST(RepairPlan, WaveOfAnotherFormatIsRefused) {
     std::vector<uint8_t> bytes = UnfinishedWave(400);
     StoreLE16(bytes.data() + 22, 1);  // mono
@@ -113,6 +126,33 @@ TEST(RepairPlan, CompressedWithNothingTornCutsNothing) {
     EXPECT_EQ(plan.newLength, bytes.size());
     EXPECT_EQ(PatchAt(plan, 8), 4u * 16 * 2048);
     EXPECT_TRUE(plan.cutReason.empty());
+}
+
+TEST(RepairPlan, CompressedTornEndIsNoDamage) {
+    std::vector<uint8_t> bytes = UnfinishedCompressed();
+    bytes.resize(bytes.size() - 100);
+    RepairPlan plan;
+    ASSERT_FALSE(PlanCompressedRepair(bytes.data(), bytes.size(), plan));
+    EXPECT_FALSE(plan.damage);
+}
+
+// A fault with valid records behind it, or inside what a finished header declares, is damage:
+// cutting there would lose audio.
+TEST(RepairPlan, CompressedFaultWithAudioBehindItIsDamage) {
+    for (const bool finished : {false, true}) {
+        std::vector<uint8_t> bytes = UnfinishedCompressed();
+        if (finished) {
+            StoreLE32(bytes.data() + 4, static_cast<uint32_t>(bytes.size()));
+            StoreLE32(bytes.data() + 8, 4u * 16 * 2048);
+        }
+        StoreLE16(bytes.data() + 40, 0);  // the first record's word count
+        RepairPlan plan;
+        ASSERT_FALSE(PlanCompressedRepair(bytes.data(), bytes.size(), plan));
+        ASSERT_TRUE(plan.damage) << finished;
+        EXPECT_EQ(plan.damage->offset, 40u);
+        EXPECT_NE(plan.damageExtent.find(std::to_string(15 * 2048) + " frames"), std::string::npos)
+            << plan.damageExtent;
+    }
 }
 
 TEST(RepairPlan, CompressedHeaderWithWrongConstantsIsRefused) {

@@ -1,0 +1,75 @@
+#include "tools/input_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace sonocap {
+namespace {
+
+// A file of `bytes` bytes in a private temporary folder.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(size_t bytes) {
+        char name[] = "/tmp/input-file-test-XXXXXX";
+        const int fd = mkstemp(name);
+        path_ = name;
+        const std::string data(bytes, 'x');
+        EXPECT_EQ(write(fd, data.data(), data.size()), static_cast<ssize_t>(bytes));
+        close(fd);
+    }
+    ~TemporaryFile() { unlink(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+TEST(InputFile, LoadsAWholeFile) {
+    TemporaryFile file(100000);
+    InputFile in;
+    std::string error;
+    ASSERT_TRUE(in.Open(file.path(), error)) << error;
+    ASSERT_TRUE(in.Load(error)) << error;
+    EXPECT_EQ(in.size(), 100000u);
+    EXPECT_EQ(in.data()[99999], 'x');
+}
+
+// Someone else cuts or extends the file between its opening and its reading.
+TEST(InputFile, AFileThatChangesSizeWhileReadIsAnError) {
+    for (const off_t newSize : {off_t{5000}, off_t{200000}}) {
+        TemporaryFile file(100000);
+        InputFile in;
+        std::string error;
+        ASSERT_TRUE(in.Open(file.path(), error)) << error;
+        ASSERT_EQ(truncate(file.path().c_str(), newSize), 0);
+        EXPECT_FALSE(in.Load(error)) << newSize;
+        EXPECT_EQ(error, kInputChanged);
+    }
+}
+
+TEST(InputFile, AStreamedFileCutShortIsAnError) {
+    TemporaryFile file(100000);
+    InputFile in;
+    std::string error;
+    ASSERT_TRUE(in.Open(file.path(), error)) << error;
+    uint8_t buffer[60000];
+    size_t got = 0;
+    ASSERT_TRUE(in.Read(buffer, sizeof buffer, got, error)) << error;
+    ASSERT_EQ(truncate(file.path().c_str(), 70000), 0);
+    EXPECT_FALSE(in.Read(buffer, sizeof buffer, got, error));
+    EXPECT_EQ(error, kInputChanged);
+}
+
+TEST(InputFile, ADirectoryIsRefused) {
+    InputFile in;
+    std::string error;
+    EXPECT_FALSE(in.Open("/tmp", error));
+    EXPECT_EQ(error, "Is a directory");
+}
+
+}  // namespace
+}  // namespace sonocap

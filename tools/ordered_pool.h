@@ -1,0 +1,108 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Worker threads over a ring of slots that one thread fills and drains in the same order: the
+// work on each slot runs on a worker, the slots come back finished in the order they were
+// filled, and at most `depth` slots are in flight. Used to encode and decode capture buffers on
+// every core while one thread reads the input and writes the output.
+//
+//   while (Slot* s = pool.Next(drain)) { fill *s, or break; pool.Submit(); }
+//   pool.Finish(drain);
+
+namespace sonocap {
+
+template <class Slot>
+class OrderedPool {
+  public:
+    using Work = std::function<void(Slot&)>;
+    using Drain = std::function<bool(Slot&)>;
+
+    OrderedPool(int workers, size_t depth, Work work)
+        : slots_(depth), done_(depth, false), work_(std::move(work)) {
+        for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Serve(); });
+    }
+    OrderedPool(const OrderedPool&) = delete;
+    OrderedPool& operator=(const OrderedPool&) = delete;
+    ~OrderedPool() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        workAvailable_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
+    // The slot to fill next. When every slot is in flight the oldest is waited for and handed to
+    // `drain` first; null when `drain` failed.
+    Slot* Next(const Drain& drain) {
+        if (filled_ - drained_ == slots_.size() && !DrainOldest(drain)) return nullptr;
+        return &slots_[filled_ % slots_.size()];
+    }
+
+    // The slot from Next is filled: a worker takes it.
+    void Submit() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++filled_;
+        }
+        workAvailable_.notify_one();
+    }
+
+    // Hands every submitted slot to `drain` in order; false as soon as `drain` fails.
+    bool Finish(const Drain& drain) {
+        while (drained_ < filled_) {
+            if (!DrainOldest(drain)) return false;
+        }
+        return true;
+    }
+
+  private:
+    bool DrainOldest(const Drain& drain) {
+        const size_t index = drained_ % slots_.size();
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            slotDone_.wait(lock, [&] { return done_[index]; });
+            done_[index] = false;
+        }
+        ++drained_;
+        return drain(slots_[index]);
+    }
+
+    void Serve() {
+        for (;;) {
+            size_t index = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                workAvailable_.wait(lock, [&] { return stopping_ || taken_ < filled_; });
+                if (stopping_) return;
+                index = taken_++ % slots_.size();
+            }
+            work_(slots_[index]);
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                done_[index] = true;
+            }
+            slotDone_.notify_all();
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<bool> done_;  // finished by a worker, not yet drained
+    Work work_;
+    std::mutex mutex_;
+    std::condition_variable workAvailable_;
+    std::condition_variable slotDone_;
+    size_t filled_ = 0;   // slots submitted so far (written by the filling thread, under the lock)
+    size_t taken_ = 0;    // slots taken by workers
+    size_t drained_ = 0;  // slots drained (the filling thread only)
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace sonocap

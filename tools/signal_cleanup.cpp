@@ -1,0 +1,71 @@
+#include "tools/signal_cleanup.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace sonocap {
+
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Written before `armed` is set and read only by the handler, so it needs no lock.
+char pendingPath[PATH_MAX];
+volatile sig_atomic_t armed = 0;
+bool installed = false;
+
+void RemoveAndEnd(int signal) {
+    if (armed) unlink(pendingPath);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
+
+void InstallHandlers() {
+    if (installed) return;
+    installed = true;
+    for (const int signal : kSignals) {
+        struct sigaction previous {};
+        sigaction(signal, nullptr, &previous);
+        // A signal the caller chose to ignore (nohup) stays ignored.
+        if (previous.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = RemoveAndEnd;
+        sigfillset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace
+
+int CreateRemovedOnSignal(char* nameTemplate) {
+    sigset_t held, previous;
+    sigemptyset(&held);
+    for (const int signal : kSignals) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &previous);
+    InstallHandlers();
+    armed = 0;
+    const int fd = mkostemp(nameTemplate, O_CLOEXEC);
+    const int error = errno;
+    if (fd >= 0) {
+        std::strncpy(pendingPath, nameTemplate, sizeof pendingPath - 1);
+        armed = 1;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return fd;
+}
+
+void KeepOnSignal() {
+    armed = 0;
+}
+
+}  // namespace sonocap

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <thread>
+
+#include "tools/command_line.h"
+
+// --threads N of encode and decode: how many worker threads code the capture buffers. The default
+// is one per core; 1 codes them one after the other on the command's own thread.
+
+namespace sonocap {
+
+inline constexpr int kMaxThreads = 64;
+
+inline constexpr char kThreadsHelp[] =
+    "--threads N codes the capture buffers on N worker threads (default: one per core); the\n"
+    "output is the same byte for byte. --threads 1 codes them one after the other.\n"
+    "\n";
+
+// False with `problem` set when the value is not a count from 1 to kMaxThreads.
+inline bool ParseThreads(const CommandLine& line, int& threads, std::string& problem) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    threads = cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxThreads));
+    if (line.missingValue == "--threads") {
+        problem = "--threads needs a count";
+        return false;
+    }
+    const auto value = line.values.find("--threads");
+    if (value == line.values.end()) return true;
+    const std::string& text = value->second;
+    const bool digits = !text.empty() && text.size() <= 3 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(text) < 1 || std::stoi(text) > kMaxThreads) {
+        problem = "--threads takes a count from 1 to " + std::to_string(kMaxThreads);
+        return false;
+    }
+    threads = std::stoi(text);
+    return true;
+}
+
+}  // namespace sonocap

@@ -1,0 +1,103 @@
+#include "tools/wave_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/wave_header.h"
+#include "tools/input_file.h"
+
+namespace sonocap {
+
+namespace {
+
+constexpr size_t kFirstRead = 64 << 10;
+// Chunks before the samples beyond this are not a recording's.
+constexpr size_t kLargestHead = 64 << 20;
+
+// Data sizes that programs streaming audio write when they cannot know the length.
+bool MeansUnknownLength(uint32_t dataBytes) {
+    return dataBytes == 0xFFFFFFFFu || dataBytes == 0x7FFFF000u || dataBytes == 0;
+}
+
+}  // namespace
+
+std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream) {
+    stream = WaveStream{};
+    std::string reason;
+    bool atEnd = false;
+    for (size_t want = kFirstRead;; want *= 2) {
+        const size_t had = stream.head.size();
+        stream.head.resize(want);
+        size_t got = 0;
+        if (!in.Read(stream.head.data() + had, want - had, got, reason)) {
+            return FileError{0, reason};
+        }
+        stream.head.resize(had + got);
+        atEnd = had + got < want;
+        const auto error = ReadWaveLayout(stream.head.data(), stream.head.size(), stream.layout);
+        // Until the input ends, a fault may only mean that the chunks go on beyond what was read.
+        if (!error) break;
+        if (atEnd || want >= kLargestHead) return error;
+    }
+    const WaveLayout& wave = stream.layout;
+    if (!IsRecordingFormat(wave)) {
+        return FileError{
+            20, DescribeWaveFormat(wave) + ": only " + kRecordingFormatText + " can be encoded"};
+    }
+    const uint64_t sizeField = wave.dataOffset - 4;
+    const uint32_t declared = wave.declaredDataBytes;
+    if (!in.IsRegular() && MeansUnknownLength(declared)) {
+        stream.toEnd = true;
+        return std::nullopt;
+    }
+    // What the input holds behind the data chunk's header: known for a file, and for a pipe
+    // once it has ended within what was read.
+    const bool lengthKnown = in.IsRegular() || atEnd;
+    const uint64_t present =
+        in.IsRegular() ? in.LengthAtOpen() - wave.dataOffset : stream.head.size() - wave.dataOffset;
+    if (lengthKnown && declared == 0 && present > 0) {
+        return FileError{sizeField, "data chunk of 0 bytes with " + std::to_string(present) +
+                                        " bytes behind it: an unfinished recording? "
+                                        "sonocap-cx repair rebuilds its header"};
+    }
+    if (lengthKnown && present < declared) {
+        return FileError{sizeField, "data chunk declares " + std::to_string(declared) +
+                                        " bytes but the file holds only " +
+                                        std::to_string(present)};
+    }
+    if (declared % kBytesPerFrame != 0) {
+        return FileError{sizeField, "data chunk of " + std::to_string(declared) +
+                                        " bytes is not a whole number of frames"};
+    }
+    stream.dataBytes = declared;
+    return std::nullopt;
+}
+
+std::optional<FileError> ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes,
+                                     size_t& got) {
+    got = 0;
+    if (!stream.toEnd)
+        bytes =
+            static_cast<size_t>(std::min<uint64_t>(bytes, stream.dataBytes - stream.samplesRead));
+    const uint64_t inHead = stream.layout.dataOffset + stream.samplesRead;
+    if (inHead < stream.head.size()) {
+        got = static_cast<size_t>(std::min<uint64_t>(bytes, stream.head.size() - inHead));
+        std::memcpy(into, stream.head.data() + inHead, got);
+    }
+    if (got < bytes) {
+        size_t more = 0;
+        std::string reason;
+        if (!in.Read(into + got, bytes - got, more, reason)) return FileError{0, reason};
+        got += more;
+    }
+    stream.samplesRead += got;
+    if (got < bytes && !stream.toEnd) {
+        return FileError{stream.layout.dataOffset - 4, "data chunk declares " +
+                                                           std::to_string(stream.dataBytes) +
+                                                           " bytes but the input holds only " +
+                                                           std::to_string(stream.samplesRead)};
+    }
+    return std::nullopt;
+}
+
+}  // namespace sonocap

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "codec/file_error.h"
+#include "codec/wave_reader.h"
+
+// The WAV file that encode reads front to back, from a file or a pipe: its chunks up to the
+// samples are read and checked first, the samples then come in pieces.
+
+namespace sonocap {
+
+class InputFile;
+
+struct WaveStream {
+    WaveLayout layout;
+    std::vector<uint8_t> head;  // the bytes read so far; the samples start at layout.dataOffset
+    // The samples run to the end of the input: a pipe whose WAV says "length unknown".
+    bool toEnd = false;
+    uint64_t dataBytes = 0;    // the samples to read, when !toEnd
+    uint64_t samplesRead = 0;  // bytes of samples handed out so far
+};
+
+// Reads and checks the head of the WAV: a recording's format, a data size that the input can
+// hold in whole frames, not an unfinished recording. An error names the offset of the fault, or
+// (offset 0, kInputChanged or the system's reason) a failed read.
+std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream);
+
+// Up to `bytes` more bytes of samples into `into`; fewer only at the end of the samples. An input
+// that ends before the data size it declared is an error.
+std::optional<FileError> ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes,
+                                     size_t& got);
+
+}  // namespace sonocap

@@ -1,10 +1,14 @@
 #include "app/recorder_app.h"
 
+#include <QApplication>
+#include <cstring>
 #include <memory>
 
 #include "app/db_table.h"
 #include "app/program_environment.h"
 #include "app/settings.h"
+#include "platform/event_log.h"
+#include "platform/qt/qt_termination_signals.h"
 #include "ui/recorder_dialog.h"
 
 namespace sonocap {
@@ -16,15 +20,54 @@ void PrepareEnvironment() {
     LoadSettings();
 }
 
+namespace {
+
+// Ends every window that waits for an answer (save dialog, overwrite question, About box), so
+// that the recorder's own run can end behind them.
+void CloseModalWindows(const QWidget* keep) {
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == keep) return;
+        if (auto* box = qobject_cast<QDialog*>(modal)) {
+            box->reject();
+        } else {
+            modal->close();
+        }
+    }
+}
+
+}  // namespace
+
 int RunRecorderApp(const std::function<void(RecorderDialog&)>& aboutToRun) {
+    // A signal from outside ends the program as Escape does: a running recording is finished,
+    // the settings are saved once.
+    platform::QtTerminationSignals terminationSignals;
+    RecorderDialog* running = nullptr;
+    bool ending = false;
+    QObject::connect(
+        &terminationSignals, &platform::QtTerminationSignals::Arrived, [&](int number) {
+            if (ending) return;
+            ending = true;
+            platform::CurrentEventLog().Write(std::string("sonocap: ") + strsignal(number) +
+                                              ": ending; a running recording is finished first");
+            CloseModalWindows(running);
+            if (running != nullptr) running->CloseRecorder();
+        });
+
     // Qt's styles draw every control with its 3D look already; there is nothing to switch on.
     BuildDbTable();
     PrepareEnvironment();
+    if (ending) {
+        SaveSettings();
+        return 0;
+    }
 
     auto dialog = std::make_unique<RecorderDialog>();
+    running = dialog.get();
     if (aboutToRun) aboutToRun(*dialog);
     // The result does not matter: every way out ends the program the same way.
     dialog->exec();
+    running = nullptr;
     SaveSettings();
     dialog.reset();
     return 0;

@@ -4,5 +4,6 @@ namespace sonocap {
 
 int32_t paused = 0;
 platform::WindowHandle ownerWindow = platform::kNoWindow;
+int32_t closingRequested = 0;
 
 }  // namespace sonocap

@@ -1,5 +1,6 @@
 #include "tests/engine/capture_fixture.h"
 
+#include "platform/event_log.h"
 #include "platform/file_io.h"
 #include "platform/message_sink.h"
 #include "platform/save_dialog.h"
@@ -14,6 +15,7 @@ void CaptureFixture::SetUp() {
     SetDefaultParameters(parameterRecord);
     paused = 0;
     ownerWindow = platform::kNoWindow;
+    closingRequested = 0;
     files.journal = &journal;
     device.journal = &journal;
     platform::InstallWaveInput(&device);
@@ -21,6 +23,7 @@ void CaptureFixture::SetUp() {
     platform::InstallFileIo(&files);
     platform::InstallSaveDialog(&saveDialog);
     platform::InstallMessageSink(&messages);
+    platform::InstallEventLog(&log);
 }
 
 void CaptureFixture::TearDown() {
@@ -32,6 +35,7 @@ void CaptureFixture::TearDown() {
     platform::InstallFileIo(nullptr);
     platform::InstallSaveDialog(nullptr);
     platform::InstallMessageSink(nullptr);
+    platform::InstallEventLog(nullptr);
 }
 
 void CaptureFixture::UseFormat(bool compressed, bool dcFilter) {

@@ -14,6 +14,7 @@
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/journaling_window_system.h"
+#include "platform/fake/recording_event_log.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "tests/platform/temp_directory.h"
@@ -42,6 +43,7 @@ class CaptureFixture : public ::testing::Test {
     platform::FakeFileIo files;
     platform::FakeSaveDialog saveDialog;
     platform::RecordingMessageSink messages;
+    platform::RecordingEventLog log;
 };
 
 // `frames` stereo frames: left i, right -i, wrapping, so every frame tells where it came from.

@@ -1,13 +1,16 @@
 #include "app/recorder_app.h"
 
 #include <QApplication>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "app/db_table.h"
 #include "app/program_environment.h"
 #include "app/settings.h"
+#include "engine/capture_session.h"
 #include "platform/event_log.h"
+#include "platform/message_sink.h"
 #include "platform/qt/qt_termination_signals.h"
 #include "ui/recorder_dialog.h"
 
@@ -34,6 +37,22 @@ void CloseModalWindows(const QWidget* keep) {
             modal->close();
         }
     }
+}
+
+// Set while the recorder window runs. Qt ends the process with exit() when the connection to
+// the X server breaks; the running take is then still finished and the settings saved, with
+// no window to tell anything in.
+bool windowRunning = false;
+
+void FinishAtExit() {
+    if (!windowRunning) return;
+    windowRunning = false;
+    platform::InstallMessageSink(nullptr);
+    platform::CurrentEventLog().Write(
+        "sonocap: the display went away: ending; a running recording is finished first");
+    recording = 0;
+    StopRecording();
+    SaveSettings();
 }
 
 }  // namespace
@@ -65,8 +84,11 @@ int RunRecorderApp(const std::function<void(RecorderDialog&)>& aboutToRun) {
     auto dialog = std::make_unique<RecorderDialog>();
     running = dialog.get();
     if (aboutToRun) aboutToRun(*dialog);
+    static const bool finishAtExit = std::atexit(FinishAtExit) == 0;
+    windowRunning = finishAtExit;
     // The result does not matter: every way out ends the program the same way.
     dialog->exec();
+    windowRunning = false;
     running = nullptr;
     SaveSettings();
     dialog.reset();

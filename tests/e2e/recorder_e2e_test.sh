@@ -351,6 +351,27 @@ wait_recorder_exit 20
 [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
 
 # ---------------------------------------------------------------------------------------
+note "7. the X server dies while recording: the take is finished, the settings are saved"
+start_recorder "$app" "$recordings"
+recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window at the third start"
+window_geometry "$recorder"
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for take4"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+type_and_enter "$recordings/take4"
+take4=$recordings/take4.wav
+wait_file_size "$take4" 44 10 || fail "take4.wav does not grow"
+rm -f "$par"
+stop_pid "$xvfb_pid"
+forget_pid "$xvfb_pid"
+wait_recorder_exit 20
+[ "$app_status" -eq 1 ] || fail "the recorder ended with status $app_status when the display went"
+grep -q "^sonocap: $take4: recording stopped after .* captured)\$" "$work/sonocap.log" ||
+    fail "take4.wav was not finished: $(grep take4 "$work/sonocap.log")"
+[ "$(stat -c %s "$par" 2>/dev/null)" = 272 ] || fail "the settings were not saved"
+"$cx" verify "$take4" >"$out/verify-take4.wav.txt" || fail "take4.wav does not verify"
+
+# ---------------------------------------------------------------------------------------
 note "files: verified, the fed music sample for sample, the WAV's duration"
 for take in "$work/take1-paused.cx" "$take1"; do
     "$cx" verify "$take" >"$out/verify-$(basename "$take").txt" || fail "$take does not verify"

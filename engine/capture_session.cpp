@@ -91,8 +91,10 @@ void StoreReturnedBuffers() {
     CaptureSession& s = captureSession;
     for (int32_t i = 0; i < kBuffersInRing && s.failed == 0; ++i) {
         platform::WaveHeader* header = s.headers[s.ringIndex / kFramesPerBuffer];
+        // Buffers that a reset returned empty were never filled and hold nothing to store.
         const bool returned = (header->dwFlags & platform::kWaveHeaderDone) != 0 &&
-                              (header->dwFlags & platform::kWaveHeaderInQueue) == 0;
+                              (header->dwFlags & platform::kWaveHeaderInQueue) == 0 &&
+                              header->dwBytesRecorded > 0;
         if (!returned) break;
         const int32_t before = s.ringIndex;
         ProcessFilledBuffer(header);
@@ -192,9 +194,14 @@ int32_t StartRecording() {
 void StopRecording() {
     CaptureSession& s = captureSession;
     if (s.device == nullptr) return;
-    // Everything captured up to now is stored, through the path a pause takes; what Reset
-    // returns after that holds nothing, and its notifications die with the window below.
-    s.device->Stop();
+    // Everything captured up to now is stored, through the path a pause takes; the
+    // notifications of the returned buffers die with the window below. A device that has
+    // gone is reset instead: stopping would wait for input that never comes.
+    if (s.endReason == kDeviceStopped) {
+        s.device->Reset();
+    } else {
+        s.device->Stop();
+    }
     StoreReturnedBuffers();
     s.capturedFrames = s.device->Position();
     ReportInputLoss();

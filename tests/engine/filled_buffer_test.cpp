@@ -386,7 +386,15 @@ TEST_F(FilledBuffer, ADeviceThatStopsDeliveringEndsTheTakeAfterThreeSeconds) {
     WatchDevice(10001 + kDeviceSilenceMs);
     EXPECT_EQ(captureSession.stopRequested, 1);
     EXPECT_EQ(captureSession.endReason, kDeviceStopped);
+    // What came before the device went quiet is kept; the device is reset, not stopped, since
+    // a stop would wait for input that never comes.
+    device.Deliver(NumberedFrames(1000, kFramesPerBuffer));
+    journal.steps.clear();
     StopRecording();
+    EXPECT_EQ(journal.Count("wave stop"), 0);
+    const test::ReadBack file = test::ReadWaveRecording(PathOf("take.wav"));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, NumberedFrames(kFramesPerBuffer + 1000));
     EXPECT_NE(log.lines.back().find(": the input device stopped delivering audio; the file "
                                     "holds everything up to then"),
               std::string::npos);

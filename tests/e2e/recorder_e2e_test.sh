@@ -345,6 +345,23 @@ if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
 else
     note "   SKIPPED: no tmpfs can be mounted here ($(head -c 200 "$work/mount.txt"))"
 fi
+
+note "   the input stops delivering (feeder gone): the take ends by itself after 3 s"
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for the silent take"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+type_and_enter "$recordings/silent"
+park_pointer
+silent=$recordings/silent.wav
+wait_file_size "$silent" 44 10 || fail "silent.wav does not grow"
+stop_pid "$feeder_pid"
+forget_pid "$feeder_pid"
+wait_control_look 10 "$idle_record_button" $RECORD_BUTTON ||
+    fail "the take did not end when the input stopped delivering"
+grep -q "^sonocap: $silent: recording stopped after .*: the input device stopped delivering audio; the file holds everything up to then\$" \
+    "$work/sonocap.log" || fail "no log line of the silent device: $(grep silent "$work/sonocap.log")"
+"$cx" verify "$silent" >"$out/verify-silent.wav.txt" || fail "silent.wav does not verify"
+start_feeder "$signal"
 focus_recorder
 xdotool key Escape
 wait_recorder_exit 20

@@ -22,7 +22,7 @@ class CallbackDriver {
     double time_ = 1000.0;
 };
 
-TEST(PortAudioInputLoss, TheInputTimesWanderingWithinItsJitterIsNoLoss) {
+TEST(PortAudioInputLoss, TheInputTimeWanderingWithinItsJitterIsNoLoss) {
     CallbackDriver driver;
     for (double jitter : {0.0, 0.02, -0.02, 0.013, -0.019, 0.0}) driver.Call(jitter);
     EXPECT_EQ(driver.input.Losses().events, 0);

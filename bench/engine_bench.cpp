@@ -13,6 +13,7 @@
 #include "engine/program_state.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/fake/fake_save_dialog.h"
+#include "platform/fake/recording_event_log.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "platform/file_io.h"
 #include "platform/posix/heap_allocator.h"
@@ -39,6 +40,8 @@ void ProcessFilledBufferMusic(benchmark::State& state) {
     platform::FakeSaveDialog dialog;
     dialog.answers.push_back("/bench/take.cx");
     platform::HeapAllocator heap;
+    platform::RecordingEventLog log;
+    const platform::LayerGuard<platform::EventLog> logGuard(log);
     const platform::LayerGuard<platform::WaveInput> deviceGuard(device);
     const platform::LayerGuard<platform::WindowSystem> windowsGuard(windows);
     const platform::LayerGuard<platform::FileIo> filesGuard(files);

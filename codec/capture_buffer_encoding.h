@@ -18,9 +18,10 @@ inline constexpr int32_t kPacketAreaWords =
     MaxPacketWords(kFramesPerCaptureBuffer / kSubBlocksPerBuffer);  // 2177
 
 struct CompressedBufferWrite {
-    uint32_t storedBytes = 0;  // bytes the 24 writes stored (the growth of bytesWritten)
-    uint32_t dataBytes = 0;    // 4 bytes for every frame stored (the growth of dataBytes)
-    bool shortWrite = false;   // some record's words were not stored in full
+    uint32_t storedBytes = 0;  // bytes of the records stored whole (the growth of bytesWritten)
+    uint32_t dataBytes = 0;    // 4 bytes for every frame stored whole (the growth of dataBytes)
+    bool shortWrite = false;   // a record was not stored whole; nothing was written after it
+    uint32_t tornBytes = 0;    // the bytes of that record that were stored
 };
 
 inline int32_t SubBlockFrames(int32_t bufferFrames) {
@@ -29,7 +30,8 @@ inline int32_t SubBlockFrames(int32_t bufferFrames) {
 
 // Encodes `frameCount` (0 .. kFramesPerCaptureBuffer) interleaved stereo frames as eight records
 // through `write` (see writeSubBlockRecord), using `packetArea` of kPacketAreaWords words.
-// A short write does not stop the remaining records.
+// A record that is not stored whole is the last one written: records behind a torn one could
+// not be found again.
 template <class Write>
 CompressedBufferWrite writeCompressedBuffer(const int16_t* frames, int32_t frameCount,
                                             uint32_t* packetArea, Write&& write) {
@@ -41,9 +43,13 @@ CompressedBufferWrite writeCompressedBuffer(const int16_t* frames, int32_t frame
         const uint16_t words =
             BlockEncoder::encodeBlock(frames + 2 * s * m, packetArea, static_cast<int16_t>(m));
         const RecordWrite stored = writeSubBlockRecord(write, packetArea, words);
+        if (static_cast<uint64_t>(stored.storedBytes()) != RecordBytes(words)) {
+            result.shortWrite = true;
+            result.tornBytes = static_cast<uint32_t>(stored.storedBytes());
+            break;
+        }
         result.storedBytes += static_cast<uint32_t>(stored.storedBytes());
         result.dataBytes += static_cast<uint32_t>(4 * m);
-        if (stored.wordBytes != 4 * int32_t{words}) result.shortWrite = true;
     }
     return result;
 }

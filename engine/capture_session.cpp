@@ -1,5 +1,7 @@
 #include "engine/capture_session.h"
 
+#include <cstring>
+
 #include "codec/compressed_header.h"
 #include "codec/wave_header.h"
 #include "engine/aligned_pool.h"
@@ -8,6 +10,7 @@
 #include "engine/program_state.h"
 #include "engine/recording_buffers.h"
 #include "engine/recording_file_choice.h"
+#include "engine/recording_log.h"
 #include "platform/message_sink.h"
 #include "settings/parameter_record.h"
 
@@ -18,23 +21,36 @@ namespace {
 constexpr char kOverwriteTitle[] = " Sonocap: File exist";
 constexpr char kOverwriteText[] = " File exist, do you want to overwrite it ? \n";
 
-// Asks until the user has a file that is new or may be overwritten; false on cancel.
-bool ChooseNewOrReplaceableFile() {
-    platform::FileIo& files = platform::Current<platform::FileIo>();
+// Asks until the user has a file that is new or may be overwritten: kRecordingStarted, or why
+// not (a cancel, a path too long).
+int32_t ChooseNewOrReplaceableFile() {
     for (;;) {
-        if (ChooseRecordingFile() == 0) return false;
-        const platform::FileHandle existing = files.OpenForReading(captureSession.filePath);
-        if (existing == platform::kNoFile) return true;
-        files.Close(existing);
+        const int32_t chosen = ChooseRecordingFile();
+        if (closingRequested != 0) return kRecordingCancelled;
+        if (chosen == kPathTooLong) return kPathTooLong;
+        if (chosen == 0) return kRecordingCancelled;
+        // An existing file that cannot be read is still a file that would be lost.
+        if (!platform::Current<platform::FileIo>().Exists(captureSession.filePath))
+            return kRecordingStarted;
         platform::MessageRequest question;
         question.title = kOverwriteTitle;
         question.text = kOverwriteText;
         question.buttons = platform::MessageButtons::OkCancel;
-        if (platform::Current<platform::MessageSink>().ShowMessage(question) ==
-            platform::MessageAnswer::Ok) {
-            return true;
-        }
+        const platform::MessageAnswer answer =
+            platform::Current<platform::MessageSink>().ShowMessage(question);
+        if (closingRequested != 0) return kRecordingCancelled;
+        if (answer == platform::MessageAnswer::Ok) return kRecordingStarted;
     }
+}
+
+std::string SystemErrorText(int error) {
+    return error != 0 ? std::strerror(error) : "";
+}
+
+// What a failed start leaves behind: a line in the log, the reason for the window.
+int32_t StartFailed(int32_t result) {
+    LogStartFailure(result);
+    return result;
 }
 
 // The header a file starts with: sizes 0, to be rewritten at the stop.
@@ -50,19 +66,40 @@ bool WriteProvisionalHeader() {
     return files.Write(captureSession.file, header, sizeof header) == sizeof header;
 }
 
-void WriteFinalHeader() {
+int64_t HeaderBytes() {
+    return parameterRecord.compression != 0 ? kCompressedHeaderBytes : kWaveHeaderBytes;
+}
+
+// True when the whole header was stored.
+bool WriteFinalHeader() {
     const CaptureSession& s = captureSession;
     platform::FileIo& files = platform::Current<platform::FileIo>();
     if (parameterRecord.compression != 0) {
         uint8_t header[kCompressedHeaderBytes];
         buildCompressedHeader(static_cast<uint32_t>(kCompressedHeaderBytes + s.bytesWritten),
                               static_cast<uint32_t>(s.dataBytes), header);
-        files.Write(s.file, header, sizeof header);
-        return;
+        return files.Write(s.file, header, sizeof header) == sizeof header;
     }
     uint8_t header[kWaveHeaderBytes];
     buildWaveHeader(static_cast<uint32_t>(s.bytesWritten), kSampleRate, kChannels, header);
-    files.Write(s.file, header, sizeof header);
+    return files.Write(s.file, header, sizeof header) == sizeof header;
+}
+
+// Stores the buffers that came back before the stop, the one cut short by it last, in ring
+// order, the way their notifications would have been processed.
+void StoreReturnedBuffers() {
+    CaptureSession& s = captureSession;
+    for (int32_t i = 0; i < kBuffersInRing && s.failed == 0; ++i) {
+        platform::WaveHeader* header = s.headers[s.ringIndex / kFramesPerBuffer];
+        // Buffers that a reset returned empty were never filled and hold nothing to store.
+        const bool returned = (header->dwFlags & platform::kWaveHeaderDone) != 0 &&
+                              (header->dwFlags & platform::kWaveHeaderInQueue) == 0 &&
+                              header->dwBytesRecorded > 0;
+        if (!returned) break;
+        const int32_t before = s.ringIndex;
+        ProcessFilledBuffer(header);
+        if (s.ringIndex == before) break;
+    }
 }
 
 void CloseRecordingFile() {
@@ -80,15 +117,24 @@ void CloseCallbackWindow() {
 
 int32_t StartRecording() {
     CaptureSession& s = captureSession;
-    if (!ChooseNewOrReplaceableFile()) return kRecordingCancelled;
+    s.failureDetail.clear();
+    const int32_t chosen = ChooseNewOrReplaceableFile();
+    if (chosen == kRecordingCancelled) return kRecordingCancelled;
+    if (chosen != kRecordingStarted) return StartFailed(chosen);
 
-    s.file = platform::Current<platform::FileIo>().CreateForWriting(s.filePath);
-    if (s.file == platform::kNoFile) return kFileNotCreated;
+    platform::FileIo& files = platform::Current<platform::FileIo>();
+    s.file = files.CreateForWriting(s.filePath);
+    if (s.file == platform::kNoFile) {
+        if (files.LastError() == platform::kFileLockedError) return StartFailed(kFileInUse);
+        s.failureDetail = SystemErrorText(files.LastError());
+        return StartFailed(kFileNotCreated);
+    }
     s.driveRoot = DirectoryOfPath(s.filePath);
 
     if (!WriteProvisionalHeader()) {
+        s.failureDetail = SystemErrorText(files.LastError());
         CloseRecordingFile();
-        return kHeaderNotWritten;
+        return StartFailed(kHeaderNotWritten);
     }
 
     try {
@@ -97,17 +143,19 @@ int32_t StartRecording() {
         // The file keeps its provisional header, as after the other failures from here on.
         FreeRecordingBuffers();
         CloseRecordingFile();
-        return kNoMemoryForBuffers;
+        return StartFailed(kNoMemoryForBuffers);
     }
     s.ring = s.buffers[0];
     ZeroSamples(s.ring, kRingSamples);
 
     CreateCallbackWindow();
     if (OpenWaveInput() != platform::kWaveOk) {
+        s.failureDetail = platform::Current<platform::WaveInput>().OpenFailure();
+        if (s.failureDetail.empty()) s.failureDetail = "the device refused to open";
         CloseRecordingFile();
         CloseCallbackWindow();
         FreeRecordingBuffers();
-        return kDeviceNotOpened;
+        return StartFailed(kDeviceNotOpened);
     }
 
     for (int32_t i = 0; i < kBuffersInRing; ++i) {
@@ -131,10 +179,15 @@ int32_t StartRecording() {
     s.peakHoldRight = 0;
     s.failed = 0;
     s.stopRequested = 0;
+    s.endReason = 0;
+    s.capturedFrames = 0;
+    s.lossesReported = platform::InputLoss{};
+    s.watchedFrames = -1;
     s.dcStateLeft = 0.0;
     s.dcStateRight = 0.0;
 
     if (paused == 0) s.device->Start();
+    LogRecordingStarted();
     return kRecordingStarted;
 }
 
@@ -151,17 +204,54 @@ void ResumeCapture() {
 void StopRecording() {
     CaptureSession& s = captureSession;
     if (s.device == nullptr) return;
-    // The buffers come back now, but their notifications die with the window below.
+    // Everything captured up to now is stored, through the path a pause takes; the
+    // notifications of the returned buffers die with the window below. A device that has
+    // gone is reset instead: stopping would wait for input that never comes.
+    if (s.endReason == kDeviceStopped) {
+        s.device->Reset();
+    } else {
+        s.device->Stop();
+    }
+    StoreReturnedBuffers();
+    s.capturedFrames = s.device->Position();
+    ReportInputLoss();
     s.device->Reset();
     for (int32_t i = 0; i < kBuffersInRing; ++i) s.device->UnprepareHeader(s.headers[i]);
     s.device->Close();
     s.device = nullptr;
 
-    platform::Current<platform::FileIo>().Seek(s.file, 0);
-    WriteFinalHeader();
+    platform::FileIo& files = platform::Current<platform::FileIo>();
+    // A failed write may have left part of a record or frame behind what the header counts.
+    if (s.failed != 0 && !files.Truncate(s.file, HeaderBytes() + s.bytesWritten)) {
+        LogFileFailure("the torn end of the file could not be cut off", files.LastError());
+    }
+    if (files.Seek(s.file, 0) != 0 || !WriteFinalHeader()) {
+        LogFileFailure("the final header could not be written", files.LastError());
+    }
     CloseCallbackWindow();
-    CloseRecordingFile();
+    if (!files.Close(s.file)) {
+        LogFileFailure("closing the file failed", files.LastError());
+    }
+    s.file = platform::kNoFile;
     FreeRecordingBuffers();
+    LogRecordingStopped();
+}
+
+void RequestEnd(int32_t reason) {
+    CaptureSession& s = captureSession;
+    if (s.endReason == 0) s.endReason = reason;
+    s.stopRequested = 1;
+}
+
+void WatchDevice(int64_t nowMs) {
+    CaptureSession& s = captureSession;
+    if (s.device == nullptr) return;
+    if (paused != 0 || s.totalFrames != s.watchedFrames) {
+        s.watchedFrames = s.totalFrames;
+        s.watchedSinceMs = nowMs;
+        return;
+    }
+    if (nowMs - s.watchedSinceMs >= kDeviceSilenceMs) RequestEnd(kDeviceStopped);
 }
 
 platform::WaveResult OpenWaveInput() {

@@ -26,8 +26,18 @@ inline constexpr int32_t kRecordingStarted = 1;
 inline constexpr int32_t kRecordingCancelled = -1;
 inline constexpr int32_t kDeviceNotOpened = -2;
 inline constexpr int32_t kNoMemoryForBuffers = -3;
+inline constexpr int32_t kPathTooLong = -4;
 inline constexpr int32_t kFileNotCreated = -5;
+inline constexpr int32_t kFileInUse = -6;
 inline constexpr int32_t kHeaderNotWritten = -7;
+// Why a recording ended without being asked to (endReason); 0 while nothing went wrong.
+inline constexpr int32_t kWriteFailed = -8;
+inline constexpr int32_t kOverrunStop = -9;
+inline constexpr int32_t kDeviceStopped = -10;
+inline constexpr int32_t kFileSizeLimit = -11;
+
+// A running, unpaused recording whose device has filled no buffer for this long has lost it.
+inline constexpr int64_t kDeviceSilenceMs = 3000;
 
 inline constexpr char kCallbackWindowClass[] = "WAVEClass";
 
@@ -49,7 +59,16 @@ struct CaptureSession {
     int64_t bytesWritten = 0;   // bytes stored behind the header
     int64_t dataBytes = 0;      // 4 bytes for each frame stored
     int32_t failed = 0;         // a data write came up short; notifications are ignored
-    int32_t stopRequested = 0;  // overrun or file full: the window's timer stops the recording
+    int32_t stopRequested = 0;  // the recording must end: the window's timer stops it
+    int32_t endReason = 0;      // why stopRequested was raised (kWriteFailed, ...)
+    // What the system said about the last failure (its error text, or the device's reason);
+    // empty when it said nothing.
+    std::string failureDetail;
+
+    int64_t capturedFrames = 0;          // the device's position when it was stopped
+    platform::InputLoss lossesReported;  // the device's losses already in the log
+    int64_t watchedFrames = -1;          // totalFrames at the last progress of the device
+    int64_t watchedSinceMs = 0;          // when it was seen
 
     int32_t meterReadIndex = 0;
     int32_t peakLeft = 0;
@@ -65,14 +84,22 @@ struct CaptureSession {
 // every failure leaves the engine idle.
 int32_t StartRecording();
 
-// Returns every buffer, closes the device, writes the final header and releases everything.
-// The buffer being filled is not stored.
+// Stores what the device captured up to now (the buffer being filled included), closes the
+// device, writes the final header and releases everything. A file that a failed write left
+// with a torn record or frame is cut back to what its header counts.
 void StopRecording();
 
 // The pause button: capture stops (the device returns the buffer being filled, cut short) and
 // starts again; the recording goes on. While no recording runs only the flag changes.
 void PauseCapture();
 void ResumeCapture();
+
+// Raises stopRequested for `reason`; the first reason of a recording is the one it ends with.
+void RequestEnd(int32_t reason);
+
+// Called on every display tick with a monotonic clock: ends a running, unpaused recording
+// whose device has filled no buffer for kDeviceSilenceMs.
+void WatchDevice(int64_t nowMs);
 
 // kWaveOk when the default input opened with callbackWindow as its notification target.
 platform::WaveResult OpenWaveInput();

@@ -1,10 +1,13 @@
 #include "engine/filled_buffer.h"
 
+#include <cstring>
+
 #include "codec/capture_buffer_encoding.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
+#include "engine/recording_log.h"
 #include "platform/file_io.h"
 #include "settings/parameter_record.h"
 
@@ -17,6 +20,15 @@ int32_t WriteToRecording(const void* data, int32_t bytes) {
         captureSession.file, data, static_cast<std::size_t>(bytes)));
 }
 
+// Nothing more is stored, and the recording ends with what its file holds whole.
+void WriteFailed() {
+    CaptureSession& s = captureSession;
+    s.failed = 1;
+    const int error = platform::Current<platform::FileIo>().LastError();
+    s.failureDetail = error != 0 ? std::strerror(error) : "";
+    RequestEnd(kWriteFailed);
+}
+
 }  // namespace
 
 void ProcessFilledBuffer(platform::WaveHeader* header) {
@@ -26,11 +38,11 @@ void ProcessFilledBuffer(platform::WaveHeader* header) {
     const bool compressed = parameterRecord.compression != 0;
     const int64_t position = s.device->Position();
     // The device has run a whole ring ahead: the buffers behind have been overwritten.
-    if (position - s.totalFrames >= kRingFrames) s.stopRequested = 1;
+    if (position - s.totalFrames >= kRingFrames) RequestEnd(kOverrunStop);
     // A buffer that could take the file past what its header can describe is not stored; the
     // recording ends with the file it has.
     if (!NextBufferFits(compressed, s.bytesWritten, s.dataBytes)) {
-        s.stopRequested = 1;
+        RequestEnd(kFileSizeLimit);
         return;
     }
 
@@ -43,24 +55,26 @@ void ProcessFilledBuffer(platform::WaveHeader* header) {
         uint32_t packetArea[kPacketAreaWords];
         const CompressedBufferWrite stored =
             writeCompressedBuffer(samples, frames, packetArea, WriteToRecording);
+        // Only whole records count; a torn one is cut off at the stop.
         s.bytesWritten += stored.storedBytes;
         s.dataBytes += stored.dataBytes;
-        if (stored.shortWrite) s.failed = 1;
+        if (stored.shortWrite) WriteFailed();
     } else {
         const int32_t bytes = frames * kBytesPerFrame;
         const int32_t stored = bytes > 0 ? WriteToRecording(samples, bytes) : 0;
-        if (stored > 0) {
-            s.bytesWritten += stored;
-            s.dataBytes += stored;
-        }
-        if (stored < bytes) s.failed = 1;
+        // Only whole frames count; a torn one is cut off at the stop.
+        const int32_t whole = stored > 0 ? stored - stored % kBytesPerFrame : 0;
+        s.bytesWritten += whole;
+        s.dataBytes += whole;
+        if (stored < bytes) WriteFailed();
     }
 
     s.ringIndex += kFramesPerBuffer;
     if (s.ringIndex == kRingFrames) s.ringIndex = 0;
     s.totalFrames += frames;
     // Stop before the next buffer, not after refusing it.
-    if (!NextBufferFits(compressed, s.bytesWritten, s.dataBytes)) s.stopRequested = 1;
+    if (!NextBufferFits(compressed, s.bytesWritten, s.dataBytes)) RequestEnd(kFileSizeLimit);
+    ReportInputLoss();
 
     s.device->UnprepareHeader(header);
     s.device->PrepareHeader(header);

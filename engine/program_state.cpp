@@ -7,6 +7,7 @@ int32_t paused = 0;
 int32_t recording = 0;
 int32_t busy = 0;
 platform::WindowHandle ownerWindow = platform::kNoWindow;
+int32_t closingRequested = 0;
 
 void ResetProgramState() {
     ResetProgramValues();
@@ -15,6 +16,7 @@ void ResetProgramState() {
     recording = 0;
     busy = 0;
     ownerWindow = platform::kNoWindow;
+    closingRequested = 0;
 }
 
 }  // namespace sonocap

@@ -23,6 +23,8 @@ extern int32_t recording;
 extern int32_t busy;
 // Owner of the save dialog and parent of the notification window.
 extern platform::WindowHandle ownerWindow;
+// Nonzero once the window is ending: a start still asking for its file creates nothing.
+extern int32_t closingRequested;
 
 // Every program-wide value as it is when the program starts; for tests. The dB table is empty
 // again afterwards.

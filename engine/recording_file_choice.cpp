@@ -40,10 +40,10 @@ int32_t ChooseRecordingFile() {
 
     std::string chosen;
     if (!platform::Current<platform::SaveDialog>().ChooseFile(request, chosen)) return 0;
+    if (chosen.empty()) return 0;
     // Cutting a longer path would name another file; an embedded NUL likewise.
-    if (chosen.empty() || chosen.size() >= kFilePathBytes ||
-        chosen.find('\0') != std::string::npos) {
-        return 0;
+    if (chosen.size() >= kFilePathBytes || chosen.find('\0') != std::string::npos) {
+        return kPathTooLong;
     }
     std::memcpy(s.filePath, chosen.c_str(), chosen.size() + 1);
 

@@ -30,4 +30,20 @@ inline bool NextBufferFits(bool compressed, int64_t bytesWritten, int64_t dataBy
     return bytesWritten + kBytesPerBuffer <= kMaxWaveDataBytes;
 }
 
+// Whole seconds of audio that a recording with these counters can still take before it stops
+// at the size limit. A compressed recording is scaled by the ratio reached so far.
+inline int64_t SecondsBeforeSizeLimit(bool compressed, int64_t bytesWritten, int64_t dataBytes) {
+    constexpr int64_t kBytesPerSecond = int64_t{kSampleRate} * kBytesPerFrame;
+    const auto wholeBuffers = [](int64_t bytes) { return bytes - bytes % kBytesPerBuffer; };
+    if (!compressed) return wholeBuffers(kMaxWaveDataBytes - bytesWritten) / kBytesPerSecond;
+    int64_t audioBytes = wholeBuffers(kLargestSizeField - dataBytes);
+    if (bytesWritten > 0) {
+        const double ratio = static_cast<double>(dataBytes) / static_cast<double>(bytesWritten);
+        const auto byFileSize =
+            static_cast<int64_t>(static_cast<double>(kMaxRecordBytes - bytesWritten) * ratio);
+        if (byFileSize < audioBytes) audioBytes = byFileSize;
+    }
+    return audioBytes / kBytesPerSecond;
+}
+
 }  // namespace sonocap

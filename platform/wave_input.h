@@ -37,6 +37,14 @@ inline constexpr WaveResult kWaveDeviceFailed = 1;   // the device refused or fa
 inline constexpr WaveResult kWaveNotOpen = 5;        // an operation on a closed device
 inline constexpr WaveResult kWaveStillPlaying = 33;  // a queued header cannot be unprepared
 
+// Input that the audio system dropped before it reached the device's buffers: frames that no
+// position counts. Counted since the device was opened.
+struct InputLoss {
+    int64_t events = 0;   // how many times input was lost
+    int64_t frames = 0;   // frames known to be lost (0 when only the fact is known)
+    int64_t atFrame = 0;  // the device position at the latest loss
+};
+
 class WaveInput {
   public:
     virtual ~WaveInput() = default;
@@ -57,6 +65,9 @@ class WaveInput {
     // Frames captured since the device was opened. Advances while the device runs, whether
     // or not a buffer is queued: frames that found no buffer are lost.
     virtual int64_t Position() = 0;
+
+    // The input lost since the open. Read on the thread of the event loop.
+    virtual InputLoss Losses() const = 0;
 
     // Why the last Open failed, for the user; empty after a successful open.
     virtual std::string OpenFailure() const = 0;

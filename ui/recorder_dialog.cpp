@@ -12,10 +12,14 @@
 #include <QShortcut>
 #include <QTimerEvent>
 #include <QToolTip>
+#include <algorithm>
+#include <chrono>
 
 #include "engine/capture_session.h"
 #include "engine/peak_meter.h"
 #include "engine/program_state.h"
+#include "engine/recording_limits.h"
+#include "engine/recording_log.h"
 #include "platform/qt/qt_window_system.h"
 #include "platform/wave_input.h"
 #include "settings/db_table.h"
@@ -56,6 +60,19 @@ QLineEdit* ReadOnlyField(QWidget* parent, int id, const QRect& at, Qt::Alignment
     field->setGeometry(at);
     field->setContextMenuPolicy(Qt::NoContextMenu);
     return field;
+}
+
+// "The file could not be created: Permission denied." from the engine's lower-case wording.
+QString Sentence(const std::string& text) {
+    QString sentence = QString::fromStdString(text);
+    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
+    return sentence + ".";
+}
+
+int64_t MonotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 LetteringLabel* Label(QWidget* parent, std::vector<LetteringPart> parts, const QRect& at,
@@ -223,6 +240,7 @@ void RecorderDialog::BuildSystemMenu() {
 }
 
 void RecorderDialog::Initialize() {
+    closingRequested = 0;
     // The handle the capture session uses as owner of its save dialog.
     if (auto* windows =
             dynamic_cast<platform::QtWindowSystem*>(&platform::Current<platform::WindowSystem>())) {
@@ -265,6 +283,7 @@ void RecorderDialog::ToggleRecording() {
         ShowRecordImage(false);
         RecordedField->setText(kRecordedText);
         RemainingField->setText(kRemainingText);
+        if (captureSession.endReason != 0) ShowReason(Sentence(StopReport()));
     } else {
         const int32_t result = StartRecording();
         if (result == kRecordingStarted && closing_) {
@@ -282,17 +301,14 @@ void RecorderDialog::ToggleRecording() {
 }
 
 void RecorderDialog::ShowStartFailure(int32_t result) {
-    QString reason;
-    if (result == kDeviceNotOpened) {
-        reason = QString::fromStdString(platform::Current<platform::WaveInput>().OpenFailure());
-        if (reason.isEmpty()) reason = "the device refused to open";
-        reason = "The input device could not be opened: " + reason + ".";
-    } else if (result == kNoMemoryForBuffers) {
-        reason = "There is not enough memory for the capture buffers.";
-    } else {
-        return;
-    }
-    // No box: the reason stays on the button until a recording starts.
+    // The user's own cancel needs no explanation.
+    if (result == kRecordingCancelled) return;
+    ShowReason(Sentence(ResultWithDetail(result)));
+}
+
+void RecorderDialog::ShowReason(const QString& reason) {
+    // No box: a recorder must not wait for a click while nobody is there. The reason stays on
+    // the button until a recording starts.
     const QString tip = "Record\n" + reason;
     RecordButton->setToolTip(tip);
     if (isVisible()) {
@@ -351,8 +367,11 @@ void RecorderDialog::RefreshDisplay() {
 
     const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
     if (freeBytes) {
-        const int64_t left = SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten,
-                                         parameterRecord.compression != 0);
+        const bool compressed = parameterRecord.compression != 0;
+        // The recording ends at whichever comes first: a full disk or the size limit.
+        const int64_t left =
+            std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
+                     SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
         SetTextIfChanged(RemainingField, QString::fromStdString(MinutesText(left)));
     } else {
         SetTextIfChanged(RemainingField, kUnknownTimeText);
@@ -374,11 +393,13 @@ void RecorderDialog::RefreshDisplay() {
         RightMeter->targetLevel = MeterTarget(dbRight);
     }
 
+    WatchDevice(MonotonicMs());
     if (s.stopRequested != 0) ToggleRecording();
 }
 
 void RecorderDialog::CloseRecorder() {
     closing_ = true;
+    closingRequested = 1;
     if (recording != 0) {
         recording = 0;
         StopRecording();

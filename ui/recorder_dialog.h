@@ -93,6 +93,7 @@ class RecorderDialog final : public QDialog {
     void BuildSystemMenu();
     void Initialize();
     void ShowStartFailure(int32_t result);
+    void ShowReason(const QString& reason);
     void ShowRecordImage(bool stopImage);
     static void SetTextIfChanged(QLineEdit* field, const QString& text);
 

@@ -51,6 +51,15 @@ std::size_t CountingFileIo::Write(FileHandle file, const void* data, std::size_t
     return bytes;
 }
 
+bool CountingFileIo::Truncate(FileHandle file, int64_t length) {
+    const auto found = open_.find(file);
+    if (found == open_.end() || length < 0) return false;
+    Contents& contents = files_[found->second.path];
+    contents.length = length;
+    if (contents.head.size() > static_cast<std::size_t>(length)) contents.head.resize(length);
+    return true;
+}
+
 int64_t CountingFileIo::Seek(FileHandle file, int64_t offset) {
     const auto found = open_.find(file);
     if (found == open_.end() || offset < 0) return -1;

@@ -17,12 +17,15 @@ class CountingFileIo final : public FileIo {
     static constexpr std::size_t kKeptBytes = 64;
 
     FileHandle OpenForReading(const std::string& path) override;
+    bool Exists(const std::string& path) override { return files_.count(path) != 0; }
     FileHandle CreateForWriting(const std::string& path) override;
     int64_t Length(FileHandle file) override;
     std::size_t Read(FileHandle file, void* data, std::size_t bytes) override;
     std::size_t Write(FileHandle file, const void* data, std::size_t bytes) override;
+    bool Truncate(FileHandle file, int64_t length) override;
     int64_t Seek(FileHandle file, int64_t offset) override;
     bool Close(FileHandle file) override;
+    int LastError() const override { return 0; }
 
     // The kept head and the whole length of a file that was written, by path.
     const std::vector<uint8_t>& HeadOf(const std::string& path) const;

@@ -1,6 +1,7 @@
 #include "platform/fake/fake_file_io.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace sonocap::platform {
 
@@ -15,10 +16,15 @@ FileHandle FakeFileIo::OpenForReading(const std::string& path) {
 FileHandle FakeFileIo::CreateForWriting(const std::string& path) {
     createdPaths.push_back(path);
     if (journal != nullptr) journal->Add("file create");
-    if (refuseCreate) return kNoFile;
+    if (refuseCreate) {
+        lastError_ = EACCES;
+        return kNoFile;
+    }
     const FileHandle file = real_.CreateForWriting(path);
     if (file != kNoFile) ++openFiles;
-    writtenBytes_ = 0;
+    offset_ = 0;
+    writes_ = 0;
+    lastError_ = 0;
     return file;
 }
 
@@ -33,17 +39,30 @@ std::size_t FakeFileIo::Read(FileHandle file, void* data, std::size_t bytes) {
 std::size_t FakeFileIo::Write(FileHandle file, const void* data, std::size_t bytes) {
     std::size_t allowed = bytes;
     if (diskSpaceBytes) {
-        allowed = std::min(bytes, *diskSpaceBytes - std::min(*diskSpaceBytes, writtenBytes_));
+        allowed = std::min(bytes, *diskSpaceBytes - std::min(*diskSpaceBytes, offset_));
     }
-    const std::size_t written = real_.Write(file, data, allowed);
-    writtenBytes_ += written;
+    if (allowed < bytes) lastError_ = ENOSPC;
+    ++writes_;
+    if (failingWrite && writes_ == *failingWrite) {
+        allowed = 0;
+        lastError_ = EIO;
+    }
+    const std::size_t written = allowed > 0 ? real_.Write(file, data, allowed) : 0;
+    offset_ += written;
     if (journal != nullptr) journal->Add("file write " + std::to_string(bytes));
     return written;
 }
 
+bool FakeFileIo::Truncate(FileHandle file, int64_t length) {
+    if (journal != nullptr) journal->Add("file truncate " + std::to_string(length));
+    return real_.Truncate(file, length);
+}
+
 int64_t FakeFileIo::Seek(FileHandle file, int64_t offset) {
     if (journal != nullptr) journal->Add("file seek " + std::to_string(offset));
-    return real_.Seek(file, offset);
+    const int64_t result = real_.Seek(file, offset);
+    if (result >= 0) offset_ = static_cast<std::size_t>(result);
+    return result;
 }
 
 bool FakeFileIo::Close(FileHandle file) {

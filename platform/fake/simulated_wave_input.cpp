@@ -25,6 +25,7 @@ WaveResult SimulatedWaveInput::Open(WindowHandle notificationWindow) {
     window_ = notificationWindow;
     position_ = 0;
     headBytes_ = 0;
+    losses_ = InputLoss{};
     return kWaveOk;
 }
 
@@ -114,6 +115,12 @@ int64_t SimulatedWaveInput::Deliver(const int16_t* frames, int64_t count) {
 
 int64_t SimulatedWaveInput::Deliver(const std::vector<int16_t>& frames) {
     return Deliver(frames.data(), static_cast<int64_t>(frames.size() / 2));
+}
+
+void SimulatedWaveInput::LoseInput(int64_t frames) {
+    ++losses_.events;
+    losses_.frames += frames;
+    losses_.atFrame = position_;
 }
 
 bool SimulatedWaveInput::ReturnHead(uint32_t bytes) {

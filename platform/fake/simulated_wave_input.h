@@ -24,6 +24,7 @@ class SimulatedWaveInput final : public WaveInput {
     WaveResult Reset() override;
     WaveResult Close() override;
     int64_t Position() override { return position_; }
+    InputLoss Losses() const override { return losses_; }
     std::string OpenFailure() const override { return openFailure_; }
     int NotificationDescriptor() const override { return -1; }
     void DeliverNotifications() override {}
@@ -36,6 +37,9 @@ class SimulatedWaveInput final : public WaveInput {
     // The position jumps by `count` frames without any buffer being filled.
     void DropFrames(int64_t count) { position_ += count; }
     void SetPosition(int64_t frames) { position_ = frames; }
+    // The audio system drops input at the current position: `frames` of it, 0 when it only
+    // flags the loss.
+    void LoseInput(int64_t frames);
     // Returns the head buffer at once, claiming `bytes` bytes recorded.
     bool ReturnHead(uint32_t bytes);
 
@@ -63,6 +67,7 @@ class SimulatedWaveInput final : public WaveInput {
     uint32_t headBytes_ = 0;
     int64_t position_ = 0;
     std::string openFailure_;
+    InputLoss losses_;
 };
 
 }  // namespace sonocap::platform

@@ -20,6 +20,9 @@ namespace {
 
 // 512 frames (11.6 ms) a callback keep the server's input small without overflows.
 constexpr unsigned long kFramesPerCallback = 512;
+// The input time of callbacks through the PulseAudio server wanders by up to 20 ms (measured);
+// a jump of 100 ms is a loss.
+constexpr double kAdcJumpFrames = 0.1 * kSampleRate;
 
 // The audio libraries report every host API they cannot reach on stderr at each initialise;
 // the reason of a failed open is given to the user instead.
@@ -37,9 +40,10 @@ void SilenceAudioLibraries() {
 }
 
 int StreamCallback(const void* input, void*, unsigned long frameCount,
-                   const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* self) {
-    static_cast<PortAudioWaveInput*>(self)->Capture(static_cast<const int16_t*>(input),
-                                                    static_cast<int64_t>(frameCount));
+                   const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* self) {
+    static_cast<PortAudioWaveInput*>(self)->Capture(
+        static_cast<const int16_t*>(input), static_cast<int64_t>(frameCount),
+        time != nullptr ? time->inputBufferAdcTime : 0.0, (flags & paInputOverflow) != 0);
     return paContinue;
 }
 
@@ -103,6 +107,9 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     }
     position_.store(0, std::memory_order_relaxed);
     lostFrames_.store(0, std::memory_order_relaxed);
+    lossFrames_.store(0, std::memory_order_relaxed);
+    lossAtFrame_.store(0, std::memory_order_relaxed);
+    lossEvents_.store(0, std::memory_order_release);
     return kWaveOk;
 }
 
@@ -133,12 +140,32 @@ WaveResult PortAudioWaveInput::AddBuffer(WaveHeader* header) {
 WaveResult PortAudioWaveInput::Start() {
     if (stream_ == nullptr) return kWaveNotOpen;
     if (running_) return kWaveOk;
+    // The input time goes on while the stream is stopped: no loss across a pause.
+    nextAdcTime_ = 0.0;
     if (Pa_StartStream(stream_) != paNoError) return kWaveDeviceFailed;
     running_ = true;
     return kWaveOk;
 }
 
-void PortAudioWaveInput::Capture(const int16_t* input, int64_t frameCount) {
+void PortAudioWaveInput::NoteLoss(bool overflow, double adcTime, int64_t frameCount) {
+    int64_t lost = 0;
+    // Callbacks come at uneven times, but a jump of the input time beyond its jitter means
+    // frames that never reached the callback.
+    if (adcTime > 0.0 && nextAdcTime_ > 0.0) {
+        const double gapFrames = (adcTime - nextAdcTime_) * kSampleRate;
+        if (gapFrames >= kAdcJumpFrames) lost = static_cast<int64_t>(gapFrames + 0.5);
+    }
+    nextAdcTime_ = adcTime > 0.0 ? adcTime + static_cast<double>(frameCount) / kSampleRate : 0.0;
+    if (!overflow && lost == 0) return;
+    lossFrames_.store(lossFrames_.load(std::memory_order_relaxed) + lost,
+                      std::memory_order_relaxed);
+    lossAtFrame_.store(position_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    lossEvents_.store(lossEvents_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+}
+
+void PortAudioWaveInput::Capture(const int16_t* input, int64_t frameCount, double adcTime,
+                                 bool overflow) {
+    NoteLoss(overflow, adcTime, frameCount);
     int64_t done = 0;
     bool wake = false;
     while (input != nullptr && done < frameCount) {
@@ -231,6 +258,14 @@ WaveResult PortAudioWaveInput::Close() {
     window_ = kNoWindow;
     Pa_Terminate();
     return kWaveOk;
+}
+
+InputLoss PortAudioWaveInput::Losses() const {
+    InputLoss loss;
+    loss.events = lossEvents_.load(std::memory_order_acquire);
+    loss.frames = lossFrames_.load(std::memory_order_relaxed);
+    loss.atFrame = lossAtFrame_.load(std::memory_order_relaxed);
+    return loss;
 }
 
 int64_t PortAudioWaveInput::Position() {

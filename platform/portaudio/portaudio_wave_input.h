@@ -29,6 +29,7 @@ class PortAudioWaveInput final : public WaveInput {
     WaveResult Reset() override;
     WaveResult Close() override;
     int64_t Position() override;
+    InputLoss Losses() const override;
     std::string OpenFailure() const override { return openFailure_; }
     int NotificationDescriptor() const override { return wake_; }
     void DeliverNotifications() override;
@@ -38,10 +39,13 @@ class PortAudioWaveInput final : public WaveInput {
 
     // The stream's callback, on the audio thread: no allocation, no lock, and no system call
     // but the wake-up of the event loop when a buffer is full. `input` is nullptr when the
-    // stream has no data for the frames.
-    void Capture(const int16_t* input, int64_t frameCount);
+    // stream has no data for the frames. `adcTime` is the stream's input time of the first
+    // frame (0 when unknown); `overflow` says that input was dropped before these frames.
+    void Capture(const int16_t* input, int64_t frameCount, double adcTime = 0.0,
+                 bool overflow = false);
 
   private:
+    void NoteLoss(bool overflow, double adcTime, int64_t frameCount);
     void Complete(WaveHeader* header, uint32_t bytes);
     void PostCompleted();
     void Fail(const std::string& reason);
@@ -60,6 +64,11 @@ class PortAudioWaveInput final : public WaveInput {
     // Published after the frames it counts are in the buffers.
     std::atomic<int64_t> position_{0};
     std::atomic<int64_t> lostFrames_{0};
+    // Input dropped before the callback; the count of events is published last.
+    double nextAdcTime_ = 0.0;  // callback thread only, and Start while no callback runs
+    std::atomic<int64_t> lossEvents_{0};
+    std::atomic<int64_t> lossFrames_{0};
+    std::atomic<int64_t> lossAtFrame_{0};
 };
 
 }  // namespace sonocap::platform

@@ -3,6 +3,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -112,6 +113,15 @@ class RecorderAppTest : public QObject {
                    QCOMPARE(recording, 1);
                    QTest::keyClick(&d, Qt::Key_Escape);
                });
+        QTest::newRow("SIGTERM while recording")
+            << WayOut([](RecorderDialog& d, test::RecorderRig& r) {
+                   r.ChooseFile("running.wav");
+                   QTest::mouseClick(d.RecordButton, Qt::LeftButton);
+                   QCOMPARE(recording, 1);
+                   raise(SIGTERM);
+               });
+        QTest::newRow("SIGHUP") << WayOut(
+            [](RecorderDialog&, test::RecorderRig&) { raise(SIGHUP); });
         QTest::newRow("close box while recording")
             << WayOut([](RecorderDialog& d, test::RecorderRig& r) {
                    r.ChooseFile("running.wav");

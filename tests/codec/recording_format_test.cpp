@@ -161,18 +161,19 @@ TEST(CaptureBuffer, FewerThanEightFramesGiveEightEmptyRecords) {
     EXPECT_EQ(writer.bytes, expected);
 }
 
-TEST(CaptureBuffer, ShortWordWriteIsReportedAndTheRestStillWritten) {
+TEST(CaptureBuffer, ATornRecordIsTheLastWrittenAndCountsForNothing) {
     const std::vector<int16_t> silence(2 * kFramesPerCaptureBuffer, 0);
     uint32_t packetArea[kPacketAreaWords];
     RecordingWriter writer;
-    writer.shortWriteAt = 3 * 2 + 1;  // the words of the third record
+    writer.shortWriteAt = 2 * 3 + 1;  // the words of the third record
     writer.shortWriteStores = 100;
     const CompressedBufferWrite result =
         writeCompressedBuffer(silence.data(), kFramesPerCaptureBuffer, packetArea, writer);
     EXPECT_TRUE(result.shortWrite);
-    EXPECT_EQ(writer.requested.size(), 24u);
-    EXPECT_EQ(result.storedBytes, 4160u - 516u + 100u);
-    EXPECT_EQ(result.dataBytes, 65536u);
+    EXPECT_EQ(writer.requested.size(), 9u);
+    EXPECT_EQ(result.storedBytes, 2 * 520u);
+    EXPECT_EQ(result.tornBytes, 2u + 100u + 2u);
+    EXPECT_EQ(result.dataBytes, 2 * 8192u);
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ matcher=$build_dir/tests/e2e/signal_match
 cx=$build_dir/sonocap-cx
 . "$source_dir/tests/e2e/x_session.sh"
 . "$source_dir/tests/e2e/recorder_controls.sh"
-trap 'session_cleanup; rm -rf "$work"' EXIT
+mounted_disk=""
+trap 'session_cleanup; [ -z "$mounted_disk" ] || umount -l "$mounted_disk"; cp "$work/sonocap.log" "$out/" 2>/dev/null; rm -rf "$work"' EXIT
 # A test run that is cut short (ctest's timeout, Ctrl+C) still stops what it started.
 trap 'exit 1' TERM INT HUP
 
@@ -198,9 +199,13 @@ left=$FIELD
 [[ "$left" =~ ^([0-9]+):([0-9]+) ]]
 left_s=$((10#${BASH_REMATCH[1]} * 60 + 10#${BASH_REMATCH[2]}))
 free_bytes=$(df -B1 --output=avail "$recordings" | tail -n 1 | tr -d ' ')
-# Compressed, the time left lies between that of plain samples and four times it.
+# Compressed, the time left lies between that of plain samples and four times it, and never
+# beyond the 24 347 s that the file's 32-bit sizes allow.
 plain_s=$((free_bytes / 176400))
-[ "$left_s" -ge $((plain_s * 9 / 10)) ] && [ "$left_s" -le $((plain_s * 4)) ] ||
+low=$((plain_s * 9 / 10)) high=$((plain_s * 4))
+[ "$low" -le 24000 ] || low=24000
+[ "$high" -le 24347 ] || high=24347
+[ "$left_s" -ge "$low" ] && [ "$left_s" -le "$high" ] ||
     fail "time left $left_s s, for $free_bytes free bytes (plain samples: $plain_s s)"
 for field in LEFT_PEAK_FIELD RIGHT_PEAK_FIELD; do
     field_matches "$recorder" '^ *-[0-9]+\.[0-9]dB$' ${!field} || fail "$field shows '$FIELD'"
@@ -261,11 +266,12 @@ screenshot recording-again
     fail "the second recording does not run"
 
 # ---------------------------------------------------------------------------------------
-note "4. Escape while recording ends the program; the settings are saved"
-focus_recorder
-xdotool key Escape
+note "4. SIGTERM while recording ends the program as Escape does; the settings are saved"
+kill -TERM "$app_pid"
 wait_recorder_exit 20
 [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
+grep -q '^sonocap: Terminated: ending; a running recording is finished first$' "$work/sonocap.log" ||
+    fail "no log line of the signal"
 screenshot ended
 window_shown "$RECORDER_TITLE" && fail "the recorder window is still shown"
 par=$app/sonocap.par
@@ -299,15 +305,89 @@ take2=$recordings/take2.wav
 wait_file_size "$take2" 0 10 || fail "no file $take2"
 wav_started=$(date +%s%N)
 park_pointer
-sleep 3
+sleep 2.6
 click_control "$recorder" $RECORD_BUTTON
 wav_stopped=$(date +%s%N)
 park_pointer
 wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
+# A take shorter than one capture buffer.
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for take3"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+type_and_enter take3
+take3=$recordings/take3.wav
+wait_file_size "$take3" 0 10 || fail "no file $take3"
+sleep 0.3
+click_control "$recorder" $RECORD_BUTTON
+park_pointer
+wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
+
+# ---------------------------------------------------------------------------------------
+note "6. a take into a disk that fills ends by itself, with a finished file and its reason"
+full_disk=$work/full-disk
+mkdir -p "$full_disk"
+if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
+    mounted_disk=$full_disk
+    click_control "$recorder" $RECORD_BUTTON
+    save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for the full disk"
+    wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+    type_and_enter "$full_disk/full"
+    park_pointer
+    full=$full_disk/full.wav
+    wait_file_size "$full" 0 10 || fail "no file $full"
+    # 1 MiB holds about 6 s.
+    wait_control_look 20 "$idle_record_button" $RECORD_BUTTON ||
+        fail "the recording into a full disk did not end by itself"
+    screenshot disk-full
+    "$cx" verify "$full" >"$out/verify-full.wav.txt" || fail "the file on the full disk does not verify"
+    grep -q "^sonocap: $full: recording stopped after .*: the file could not be written: No space left on device; the file holds everything up to then\$" \
+        "$work/sonocap.log" || fail "no log line of the full disk: $(grep full.wav "$work/sonocap.log")"
+    note "   $(grep "$full: recording stopped" "$work/sonocap.log")"
+else
+    note "   SKIPPED: no tmpfs can be mounted here ($(head -c 200 "$work/mount.txt"))"
+fi
+
+note "   the input stops delivering (feeder gone): the take ends by itself after 3 s"
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for the silent take"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+type_and_enter "$recordings/silent"
+park_pointer
+silent=$recordings/silent.wav
+wait_file_size "$silent" 44 10 || fail "silent.wav does not grow"
+stop_pid "$feeder_pid"
+forget_pid "$feeder_pid"
+wait_control_look 10 "$idle_record_button" $RECORD_BUTTON ||
+    fail "the take did not end when the input stopped delivering"
+grep -q "^sonocap: $silent: recording stopped after .*: the input device stopped delivering audio; the file holds everything up to then\$" \
+    "$work/sonocap.log" || fail "no log line of the silent device: $(grep silent "$work/sonocap.log")"
+"$cx" verify "$silent" >"$out/verify-silent.wav.txt" || fail "silent.wav does not verify"
+start_feeder "$signal"
 focus_recorder
 xdotool key Escape
 wait_recorder_exit 20
 [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
+
+# ---------------------------------------------------------------------------------------
+note "7. the X server dies while recording: the take is finished, the settings are saved"
+start_recorder "$app" "$recordings"
+recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window at the third start"
+window_geometry "$recorder"
+click_control "$recorder" $RECORD_BUTTON
+save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for take4"
+wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+type_and_enter "$recordings/take4"
+take4=$recordings/take4.wav
+wait_file_size "$take4" 44 10 || fail "take4.wav does not grow"
+rm -f "$par"
+stop_pid "$xvfb_pid"
+forget_pid "$xvfb_pid"
+wait_recorder_exit 20
+[ "$app_status" -eq 1 ] || fail "the recorder ended with status $app_status when the display went"
+grep -q "^sonocap: $take4: recording stopped after .* captured)\$" "$work/sonocap.log" ||
+    fail "take4.wav was not finished: $(grep take4 "$work/sonocap.log")"
+[ "$(stat -c %s "$par" 2>/dev/null)" = 272 ] || fail "the settings were not saved"
+"$cx" verify "$take4" >"$out/verify-take4.wav.txt" || fail "take4.wav does not verify"
 
 # ---------------------------------------------------------------------------------------
 note "files: verified, the fed music sample for sample, the WAV's duration"
@@ -334,9 +414,23 @@ frames=$(soxi -s "$take2")
 [ "$frames" -eq $((($(stat -c %s "$take2") - 44) / 4)) ] ||
     fail "the header of take2.wav counts $frames frames, its data holds other"
 wall=$(((wav_stopped - wav_started) * 441 / 10000000))
-# The buffer being filled at the stop (16 384 frames) is not stored; 0.5 s more either way for
-# the time between this script's clicks and the program's reactions on a busy machine.
+# 0.5 s either way for the time between this script's clicks and the program's reactions on a
+# busy machine.
 note "   take2.wav: $frames frames, $wall frames between the clicks"
-[ "$frames" -ge $((wall - 16384 - 22050)) ] && [ "$frames" -le $((wall + 22050)) ] ||
+[ "$frames" -ge $((wall - 22050)) ] && [ "$frames" -le $((wall + 22050)) ] ||
     fail "take2.wav holds $frames frames for $wall frames of recording"
+# Every frame the device captured up to the Stop is in the file, also the last part-filled
+# buffer: the count the log gives for the device is the file's.
+match take3 "$take3" 1
+for take in "$take2" "$take3"; do
+    line=$(grep "^sonocap: $take: recording stopped after" "$work/sonocap.log") ||
+        fail "no stop line for $take in the log"
+    [[ "$line" =~ \(([0-9]+)\ frames\ stored\ of\ ([0-9]+)\ captured\)$ ]] ||
+        fail "the stop line says: $line"
+    in_file=$(soxi -s "$take")
+    note "   $(basename "$take"): $in_file frames in the file; the log: ${BASH_REMATCH[0]}"
+    [ "$in_file" -gt 0 ] && [ "$in_file" -eq "${BASH_REMATCH[1]}" ] &&
+        [ "$in_file" -eq "${BASH_REMATCH[2]}" ] ||
+        fail "$take holds $in_file frames; the log: $line"
+done
 echo "recorder end to end: passed; screenshots in $out"

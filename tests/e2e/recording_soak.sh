@@ -8,8 +8,9 @@
 #
 # BUILD_DIR holds sonocap, sonocap.hlp, sonocap-cx and tests/e2e/fifo_feeder. Prints, per
 # minute, VmHWM (peak resident memory) and VmRSS of the recorder, and at the end the file's
-# duration against the time recorded. A recording that stopped by itself (the engine stops on an
-# overrun) shows as a record button back in its idle image and a short file.
+# duration against the time recorded. A recording that stopped by itself shows as a record
+# button back in its idle image and a short file; the recorder's log (sonocap.log in the output
+# folder) must name no lost input and no end but the one asked for.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -80,12 +81,16 @@ note "recorder ended with status $app_status; the window showed '$elapsed'"
 "$cx" info "$file" | tee "$out/info.txt"
 frames=$("$cx" info "$file" | awk '/^frames:/ { print $2 }')
 wall=$(awk -v a="$started" -v b="$stopped" 'BEGIN { printf "%d", (b - a) * 44100 }')
-# The buffer being filled at the stop is not stored (up to 16 384 frames short); what waited
-# in the FIFO at the start comes at once (up to 16 384 frames more); 0.5 s either way for the
-# time between the program's actions and this script seeing them. An overrun would have
-# stopped the recording long before.
+cp "$work/sonocap.log" "$out/sonocap.log"
+grep '^sonocap: ' "$out/sonocap.log" | tee -a "$log"
+! grep -q 'input lost' "$out/sonocap.log" || fail "the recorder reported lost input"
+grep -q "^sonocap: $file: recording stopped after [0-9:.]* ([0-9]* frames stored of [0-9]* captured)\$" \
+    "$out/sonocap.log" || fail "the recording did not end as asked"
+# What waited in the FIFO at the start comes at once (up to 16 384 frames more); 0.5 s either
+# way for the time between the program's actions and this script seeing them. An overrun would
+# have stopped the recording long before.
 echo "recorded $frames frames in $wall frames of wall time (difference $((wall - frames)))" |
     tee -a "$log"
-[ $((wall - frames)) -ge $((-16384 - 22050)) ] && [ $((wall - frames)) -le $((16384 + 22050)) ] ||
+[ $((wall - frames)) -ge $((-16384 - 22050)) ] && [ $((wall - frames)) -le 22050 ] ||
     fail "the recording lost time: an overrun or a gap"
 echo "soak passed: $minutes min, output in $out"

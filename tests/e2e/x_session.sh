@@ -48,7 +48,8 @@ start_x_server() {
     local displayfile=$work/display
     : >"$displayfile"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >"$work/xvfb.log" 2>&1 &
-    session_pids+=($!)
+    xvfb_pid=$!
+    session_pids+=("$xvfb_pid")
     for _ in $(seq 200); do
         [ -s "$displayfile" ] && break
         sleep 0.05

@@ -22,6 +22,7 @@
 #include "engine/peak_meter.h"
 #include "engine/program_state.h"
 #include "platform/fake/fake_save_dialog.h"
+#include "platform/fake/recording_event_log.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/message_sink.h"
 #include "platform/portaudio/portaudio_wave_input.h"
@@ -40,14 +41,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The device, the files and the memory that the program itself has.
+// The device, the files and the memory that the program itself has; the log is kept.
 struct RealLayers {
     platform::PortAudioWaveInput device;
     platform::PosixFileIo files;
     platform::HeapAllocator heap;
+    platform::RecordingEventLog log;
     platform::LayerGuard<platform::WaveInput> deviceGuard{device};
     platform::LayerGuard<platform::FileIo> filesGuard{files};
     platform::LayerGuard<platform::Allocator> heapGuard{heap};
+    platform::LayerGuard<platform::EventLog> logGuard{log};
 };
 
 constexpr int32_t kFedFrames = 10 * 44100;

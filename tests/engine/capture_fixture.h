@@ -13,6 +13,7 @@
 #include "platform/fake/fake_file_io.h"
 #include "platform/fake/fake_save_dialog.h"
 #include "platform/fake/journaling_window_system.h"
+#include "platform/fake/recording_event_log.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "platform/posix/heap_allocator.h"
@@ -43,6 +44,7 @@ class CaptureFixture : public ::testing::Test {
     platform::FakeFileIo files;
     platform::FakeSaveDialog saveDialog;
     platform::RecordingMessageSink messages;
+    platform::RecordingEventLog log;
     platform::HeapAllocator heap;
 
   private:
@@ -51,6 +53,7 @@ class CaptureFixture : public ::testing::Test {
     platform::LayerGuard<platform::FileIo> filesGuard_{files};
     platform::LayerGuard<platform::SaveDialog> saveDialogGuard_{saveDialog};
     platform::LayerGuard<platform::MessageSink> messagesGuard_{messages};
+    platform::LayerGuard<platform::EventLog> logGuard_{log};
     platform::LayerGuard<platform::Allocator> heapGuard_{heap};
 };
 

@@ -1,13 +1,20 @@
 #include "engine/capture_session.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include <gtest/gtest.h>
 
 #include "engine/aligned_pool.h"
 #include "engine/program_state.h"
 #include "engine/recording_buffers.h"
+#include "engine/recording_log.h"
+#include "engine/recording_results.h"
 #include "platform/allocator.h"
 #include "platform/fake/fake_allocator.h"
 #include "tests/engine/capture_fixture.h"
@@ -161,7 +168,7 @@ TEST_F(CaptureSessionStop, TakesItsStepsInOrder) {
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
     journal.steps.clear();
     StopRecording();
-    std::vector<std::string> expected = {"wave reset"};
+    std::vector<std::string> expected = {"wave stop", "wave reset"};
     for (int i = 0; i < kBuffersInRing; ++i) expected.push_back("wave unprepare");
     for (const char* step : {"wave close", "file seek 0", "file write 44", "window send 16",
                              "window destroy", "file close"}) {
@@ -186,11 +193,10 @@ void PrintTo(const EmptyRecordingCase& c, std::ostream* out) {
 class CaptureSessionEmptyRecording : public CaptureFixture,
                                      public ::testing::WithParamInterface<EmptyRecordingCase> {};
 
-TEST_P(CaptureSessionEmptyRecording, StoppedBeforeTheFirstBufferIsTheHeaderAlone) {
+TEST_P(CaptureSessionEmptyRecording, StoppedBeforeAnyInputIsTheHeaderAlone) {
     const EmptyRecordingCase c = GetParam();
     UseFormat(c.compressed);
     ASSERT_EQ(StartInto("take"), kRecordingStarted);
-    Capture(NumberedFrames(1000));
     StopRecording();
     const test::ReadBack file = c.compressed ? test::ReadCompressedRecording(PathOf("take"))
                                              : test::ReadWaveRecording(PathOf("take"));
@@ -210,26 +216,67 @@ INSTANTIATE_TEST_SUITE_P(Formats, CaptureSessionEmptyRecording,
                          ::testing::Values(EmptyRecordingCase{false, 44, 36},
                                            EmptyRecordingCase{true, 40, 40}));
 
-TEST_F(CaptureSessionStop, DiscardsTheBufferBeingFilledAndTheResetNotifications) {
-    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
-    Capture(NumberedFrames(kFramesPerBuffer + 1000));
-    StopRecording();
-    EXPECT_EQ(windows.PendingMessages(), 0u);
-    EXPECT_EQ(Pump(), 0u);
-    EXPECT_EQ(captureSession.totalFrames, kFramesPerBuffer);
-    const test::ReadBack file = test::ReadWaveRecording(PathOf("take.wav"));
-    ASSERT_TRUE(file.ok) << file.error;
-    EXPECT_EQ(file.samples, NumberedFrames(kFramesPerBuffer));
+struct KeptAtStopCase {
+    const char* name;
+    bool compressed;
+    int32_t captured;  // frames delivered before the stop
+    int32_t waiting;   // full buffers whose notifications wait at the stop
+    int32_t stored;    // frames in the file
+};
+
+void PrintTo(const KeptAtStopCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
-TEST_F(CaptureSessionStop, NotificationsWaitingAtTheStopAreNotStored) {
-    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
-    device.Deliver(NumberedFrames(2 * kFramesPerBuffer));
-    ASSERT_EQ(windows.PendingMessages(), 2u);
+class CaptureSessionKeptAtStop : public CaptureFixture,
+                                 public ::testing::WithParamInterface<KeptAtStopCase> {};
+
+// Everything captured up to the stop is stored, in order; in the Compaxa format the last
+// buffer follows the rule of eight equal sub-blocks.
+TEST_P(CaptureSessionKeptAtStop, StoresEveryFrameCapturedUpToTheStop) {
+    const KeptAtStopCase c = GetParam();
+    UseFormat(c.compressed);
+    const std::string name = c.compressed ? "take.cx" : "take.wav";
+    ASSERT_EQ(StartInto(name), kRecordingStarted);
+    const int32_t processed =
+        c.captured - c.captured % kFramesPerBuffer - c.waiting * kFramesPerBuffer;
+    for (int32_t at = 0; at < processed; at += kFramesPerBuffer) {
+        Capture(NumberedFrames(kFramesPerBuffer, at));
+    }
+    device.Deliver(NumberedFrames(c.captured - processed, processed));
+    ASSERT_EQ(windows.PendingMessages(), static_cast<std::size_t>(c.waiting));
     StopRecording();
     EXPECT_EQ(Pump(), 0u);
-    EXPECT_EQ(captureSession.totalFrames, 0);
-    EXPECT_EQ(test::ReadFileBytes(PathOf("take.wav")).size(), 44u);
+    EXPECT_EQ(captureSession.totalFrames, c.captured);
+    const test::ReadBack file = c.compressed ? test::ReadCompressedRecording(PathOf(name))
+                                             : test::ReadWaveRecording(PathOf(name));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, NumberedFrames(c.stored));
+    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf(name) + ": recording stopped after " +
+                                    TakeTimeText(c.captured) + " (" + std::to_string(c.stored) +
+                                    " frames stored of " + std::to_string(c.captured) +
+                                    " captured)");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Takes, CaptureSessionKeptAtStop,
+    ::testing::Values(KeptAtStopCase{"WaveOf0_3s", false, 13230, 0, 13230},
+                      KeptAtStopCase{"CompaxaOf0_3s", true, 13230, 0, 13224},
+                      KeptAtStopCase{"WaveOf2_6s", false, 114660, 0, 114660},
+                      KeptAtStopCase{"CompaxaOf2_6s", true, 114660, 0, 114660 - 4},
+                      KeptAtStopCase{"WaveWithTwoNotificationsWaiting", false,
+                                     2 * kFramesPerBuffer + 500, 2, 2 * kFramesPerBuffer + 500}),
+    [](const ::testing::TestParamInfo<KeptAtStopCase>& info) { return info.param.name; });
+
+TEST_F(CaptureSessionStop, WhilePausedKeepsTheBufferThePauseCutShort) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    Capture(NumberedFrames(1000));
+    device.Stop();
+    paused = 1;
+    StopRecording();
+    const test::ReadBack file = test::ReadWaveRecording(PathOf("take.wav"));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, NumberedFrames(1000));
 }
 
 TEST_F(CaptureSessionFailure, FileNotCreatedReturnsMinusFive) {
@@ -237,6 +284,117 @@ TEST_F(CaptureSessionFailure, FileNotCreatedReturnsMinusFive) {
     EXPECT_EQ(StartInto("take.wav"), kFileNotCreated);
     EXPECT_EQ(journal.steps, std::vector<std::string>{"file create"});
     EXPECT_EQ(PoolCount(), 0);
+}
+
+struct StartFailureCase {
+    const char* name;
+    int32_t result;
+    const char* logLine;  // after "sonocap: <path>: recording not started: "
+};
+
+void PrintTo(const StartFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CaptureSessionStartFailure : public CaptureFixture,
+                                   public ::testing::WithParamInterface<StartFailureCase> {
+  protected:
+    // Sets up the fault of the case; returns the path the save dialog chooses.
+    std::string Arrange(int32_t result) {
+        switch (result) {
+            case kFileNotCreated:
+                files.refuseCreate = true;
+                break;
+            case kHeaderNotWritten:
+                files.diskSpaceBytes = 10;
+                break;
+            case kDeviceNotOpened:
+                device.openResult = platform::kWaveNoDevice;
+                device.openFailureText = "no audio input device";
+                break;
+            case kPathTooLong:
+                return directory.file(std::string(300, 'a'));
+            default:
+                break;
+        }
+        return PathOf("take.wav");
+    }
+};
+
+// Every failure but the user's own cancel is told in one line, with the system's reason.
+TEST_P(CaptureSessionStartFailure, IsToldInOneLogLine) {
+    const StartFailureCase c = GetParam();
+    saveDialog.answers.push_back(Arrange(c.result));
+    EXPECT_EQ(StartRecording(), c.result);
+    const std::string path = c.result == kPathTooLong ? "" : PathOf("take.wav") + ": ";
+    EXPECT_EQ(log.lines,
+              std::vector<std::string>{"sonocap: " + path + "recording not started: " + c.logLine});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CaptureSessionStartFailure,
+    ::testing::Values(
+        StartFailureCase{"FolderNotWritable", kFileNotCreated,
+                         "the file could not be created: Permission denied"},
+        StartFailureCase{"DiskFullAtTheHeader", kHeaderNotWritten,
+                         "the file's header could not be written: No space left on device"},
+        StartFailureCase{"NoDevice", kDeviceNotOpened,
+                         "the input device could not be opened: no audio input device"},
+        StartFailureCase{"PathTooLong", kPathTooLong,
+                         "the file's path is too long (259 bytes at most)"}),
+    [](const ::testing::TestParamInfo<StartFailureCase>& info) { return info.param.name; });
+
+TEST_F(CaptureSessionFailure, AFileAnotherCopyIsRecordingIsRefusedAndKeepsItsBytes) {
+    WriteText(PathOf("busy.wav"), "another take");
+    const int other = open(PathOf("busy.wav").c_str(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    saveDialog.answers = {PathOf("busy.wav")};
+    EXPECT_EQ(StartRecording(), kFileInUse);
+    close(other);
+    EXPECT_EQ(test::ReadFileBytes(PathOf("busy.wav")).size(), 12u);
+    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf("busy.wav") +
+                                    ": recording not started: another copy of Sonocap is "
+                                    "recording into this file");
+    // Once the other copy has let go, the file may be recorded again.
+    saveDialog.answers = {PathOf("busy.wav")};
+    EXPECT_EQ(StartRecording(), kRecordingStarted);
+}
+
+TEST_F(CaptureSessionStart, AnExistingFileThatCannotBeReadIsStillAskedAbout) {
+    WriteText(PathOf("locked.wav"), "keep me");
+    files.refuseOpen = true;
+    saveDialog.answers = {PathOf("locked.wav"), std::nullopt};
+    messages.answers = {platform::MessageAnswer::Cancel};
+    EXPECT_EQ(StartRecording(), kRecordingCancelled);
+    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(test::ReadFileBytes(PathOf("locked.wav")).size(), 7u);
+}
+
+TEST_F(CaptureSessionStart, AStartWhoseWindowClosedDuringTheFileChoiceCreatesNothing) {
+    saveDialog.answers = {PathOf("late.wav")};
+    closingRequested = 1;
+    EXPECT_EQ(StartRecording(), kRecordingCancelled);
+    EXPECT_TRUE(files.createdPaths.empty());
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(RecordingResults, EveryResultHasItsOwnText) {
+    std::set<std::string> texts;
+    for (int32_t result = kFileSizeLimit; result <= kRecordingStarted; ++result) {
+        if (result == 0) continue;
+        const std::string text = RecordingResultText(result);
+        EXPECT_NE(text, "unknown result") << result;
+        texts.insert(text);
+    }
+    EXPECT_EQ(texts.size(), 12u);
+    EXPECT_STREQ(RecordingResultText(0), "unknown result");
+}
+
+TEST(RecordingLog, TakeTimesHaveHoursMinutesSecondsAndTenths) {
+    EXPECT_EQ(TakeTimeText(0), "0:00:00.0");
+    EXPECT_EQ(TakeTimeText(13230), "0:00:00.3");
+    EXPECT_EQ(TakeTimeText(int64_t{44100} * 3723 + 22050), "1:02:03.5");
 }
 
 TEST_F(CaptureSessionFailure, ShortHeaderReturnsMinusSevenAndKeepsThePartialFile) {

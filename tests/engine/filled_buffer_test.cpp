@@ -172,6 +172,7 @@ TEST_P(FilledBufferOverrun, ADeviceAWholeRingAheadRequestsTheStop) {
     device.SetPosition(captureSession.totalFrames + GetParam().ahead);
     Pump();
     EXPECT_EQ(captureSession.stopRequested, GetParam().stopRequested);
+    EXPECT_EQ(captureSession.endReason, GetParam().stopRequested != 0 ? kOverrunStop : 0);
     // The buffer is stored either way.
     EXPECT_EQ(captureSession.totalFrames, 2 * kFramesPerBuffer);
 }
@@ -275,6 +276,7 @@ TEST_F(FilledBuffer, AWaveRecordingStopsBeforeItsHeaderWouldOverflow) {
     }
     // 65 535 buffers are 4 294 901 760 bytes; one more would pass 0xFFFFFFFF - 36.
     EXPECT_EQ(buffers, 65535);
+    EXPECT_EQ(captureSession.endReason, kFileSizeLimit);
     EXPECT_EQ(captureSession.bytesWritten, 65535 * int64_t{65536});
     // A buffer that comes back before the stop is not stored.
     Capture(buffer);
@@ -307,6 +309,117 @@ TEST_F(FilledBuffer, ACompressedRecordingStopsBeforeItsUncompressedSizeWouldOver
     Capture(NumberedFrames(kFramesPerBuffer));
     EXPECT_EQ(captureSession.bytesWritten, bytesWritten);
     EXPECT_LE(captureSession.dataBytes, kLargestSizeField);
+}
+
+struct FaultCase {
+    const char* name;
+    bool compressed;
+    int failingWrite;    // 0: none
+    int64_t spareBytes;  // room left on the disk after the first buffer; -1: unlimited
+    const char* systemText;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FilledBufferFault : public CaptureFixture, public ::testing::WithParamInterface<FaultCase> {};
+
+// A write that fails ends the take at once; the file keeps every whole frame or record before
+// the fault, the header counts exactly those, and the log says why.
+TEST_P(FilledBufferFault, EndsTheTakeWithAFileThatHoldsEverythingWholeBeforeIt) {
+    const FaultCase c = GetParam();
+    UseFormat(c.compressed);
+    const std::string name = c.compressed ? "take.cx" : "take.wav";
+    const int64_t headerBytes = c.compressed ? 40 : 44;
+    ASSERT_EQ(StartInto(name), kRecordingStarted);
+    Capture(NumberedFrames(kFramesPerBuffer));
+    if (c.failingWrite > 0) files.failingWrite = c.failingWrite;
+    if (c.spareBytes >= 0) {
+        files.diskSpaceBytes = headerBytes + captureSession.bytesWritten + c.spareBytes;
+    }
+    Capture(NumberedFrames(kFramesPerBuffer, kFramesPerBuffer));
+    EXPECT_EQ(captureSession.failed, 1);
+    EXPECT_EQ(captureSession.stopRequested, 1);
+    EXPECT_EQ(captureSession.endReason, kWriteFailed);
+    const int64_t kept = captureSession.bytesWritten;
+    Capture(NumberedFrames(kFramesPerBuffer, 2 * kFramesPerBuffer));
+    EXPECT_EQ(captureSession.bytesWritten, kept);
+    StopRecording();
+
+    const int64_t storedFrames = captureSession.dataBytes / 4;
+    EXPECT_GE(storedFrames, kFramesPerBuffer);
+    EXPECT_LT(storedFrames, 2 * kFramesPerBuffer);
+    const test::ReadBack file = ReadBackRecording(c.compressed, PathOf(name));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(static_cast<int64_t>(file.fileBytes), headerBytes + kept);
+    EXPECT_EQ(file.samples, NumberedFrames(static_cast<int32_t>(storedFrames)));
+    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf(name) +
+                                    ": recording stopped after 0:00:00.7 (" +
+                                    std::to_string(storedFrames) + " frames stored of " +
+                                    std::to_string(3 * kFramesPerBuffer) +
+                                    " captured): the file could not be written: " + c.systemText +
+                                    "; the file holds everything up to then");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FilledBufferFault,
+    ::testing::Values(FaultCase{"WaveNthWriteFails", false, 3, -1, "Input/output error"},
+                      // The words of the second record of the second buffer: its count is torn off.
+                      FaultCase{"CompaxaNthWriteFails", true, 1 + 24 + 5, -1, "Input/output error"},
+                      FaultCase{"WaveDiskFillsInAFrame", false, 0, 1001, "No space left on device"},
+                      FaultCase{"CompaxaDiskFillsInARecord", true, 0, 3001,
+                                "No space left on device"}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+TEST_F(FilledBuffer, ADeviceThatStopsDeliveringEndsTheTakeAfterThreeSeconds) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    WatchDevice(1000);
+    Capture(NumberedFrames(kFramesPerBuffer));
+    WatchDevice(1500);
+    WatchDevice(1500 + kDeviceSilenceMs - 1);
+    EXPECT_EQ(captureSession.stopRequested, 0);
+    // A pause is no silence of the device.
+    paused = 1;
+    WatchDevice(10000);
+    EXPECT_EQ(captureSession.stopRequested, 0);
+    paused = 0;
+    WatchDevice(10001);
+    WatchDevice(10001 + kDeviceSilenceMs);
+    EXPECT_EQ(captureSession.stopRequested, 1);
+    EXPECT_EQ(captureSession.endReason, kDeviceStopped);
+    // What came before the device went quiet is kept; the device is reset, not stopped, since
+    // a stop would wait for input that never comes.
+    device.Deliver(NumberedFrames(1000, kFramesPerBuffer));
+    journal.steps.clear();
+    StopRecording();
+    EXPECT_EQ(journal.Count("wave stop"), 0);
+    const test::ReadBack file = test::ReadWaveRecording(PathOf("take.wav"));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, NumberedFrames(kFramesPerBuffer + 1000));
+    EXPECT_NE(log.lines.back().find(": the input device stopped delivering audio; the file "
+                                    "holds everything up to then"),
+              std::string::npos);
+}
+
+TEST_F(FilledBuffer, LostInputIsReportedWithItsPlaceAndTheTakeGoesOn) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    Capture(NumberedFrames(13230));
+    device.LoseInput(1764);
+    Capture(NumberedFrames(kFramesPerBuffer - 13230));
+    EXPECT_EQ(log.lines.back(),
+              "sonocap: " + PathOf("take.wav") + ": input lost at 0:00:00.3 (about 40 ms)");
+    // Reported once; an overflow flag without a measurable length says so.
+    const std::size_t lines = log.lines.size();
+    Capture(NumberedFrames(kFramesPerBuffer));
+    EXPECT_EQ(log.lines.size(), lines);
+    device.LoseInput(0);
+    device.LoseInput(0);
+    Capture(NumberedFrames(kFramesPerBuffer));
+    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf("take.wav") +
+                                    ": input lost 2 times, the last at 0:00:00.7 (length unknown)");
+    EXPECT_EQ(captureSession.stopRequested, 0);
+    EXPECT_EQ(captureSession.totalFrames, 3 * kFramesPerBuffer);
 }
 
 TEST(RecordingLimits, ACompressedFileStopsWhenItsFileSizeWouldOverflow) {

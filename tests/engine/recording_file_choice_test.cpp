@@ -94,14 +94,14 @@ TEST_F(RecordingFileChoice, AcceptsAPathOf259Bytes) {
 TEST_F(RecordingFileChoice, RefusesAPathTooLongForTheField) {
     std::strcpy(parameterRecord.lastDirectory, "/old");
     saveDialog.answers.push_back("/" + std::string(259, 'a'));
-    EXPECT_EQ(ChooseRecordingFile(), 0);
+    EXPECT_EQ(ChooseRecordingFile(), kPathTooLong);
     EXPECT_STREQ(captureSession.filePath, "");
     EXPECT_STREQ(parameterRecord.lastDirectory, "/old");
 }
 
-TEST_F(RecordingFileChoice, ATooLongPathMakesTheStartACancel) {
+TEST_F(RecordingFileChoice, ATooLongPathFailsTheStartWithItsReason) {
     saveDialog.answers.push_back(directory.file(std::string(300, 'a')));
-    EXPECT_EQ(StartRecording(), kRecordingCancelled);
+    EXPECT_EQ(StartRecording(), kPathTooLong);
     EXPECT_TRUE(files.createdPaths.empty());
 }
 

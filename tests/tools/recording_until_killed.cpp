@@ -17,6 +17,7 @@
 #include "engine/capture_session.h"
 #include "engine/program_state.h"
 #include "platform/fake/fake_save_dialog.h"
+#include "platform/fake/recording_event_log.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "platform/posix/heap_allocator.h"
 #include "platform/posix/posix_file_io.h"
@@ -50,11 +51,13 @@ int main(int argc, char** argv) {
     saveDialog.answers.push_back(std::string(argv[3]));
     platform::PosixFileIo files;
     platform::HeapAllocator heap;
+    platform::RecordingEventLog log;
     platform::Install<platform::WaveInput>(&device);
     platform::Install<platform::WindowSystem>(&windows);
     platform::Install<platform::SaveDialog>(&saveDialog);
     platform::Install<platform::FileIo>(&files);
     platform::Install<platform::Allocator>(&heap);
+    platform::Install<platform::EventLog>(&log);
     SetDefaultParameters(parameterRecord);
     parameterRecord.compression = std::strcmp(argv[1], "cx") == 0 ? 1 : 0;
     paused = 0;

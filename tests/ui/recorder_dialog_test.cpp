@@ -12,9 +12,10 @@
 
 #include "engine/capture_session.h"
 #include "engine/program_state.h"
+#include "platform/fake/fake_file_io.h"
+#include "platform/file_io.h"
 #include "platform/message_sink.h"
-#include "settings/parameter_record.h"
-#include "settings/program_environment.h"
+#include "platform/save_dialog.h"
 #include "tests/engine/recording_files.h"
 #include "tests/ui/recorder_rig.h"
 #include "ui/about_dialog.h"
@@ -41,6 +42,22 @@ class ClosingSink final : public platform::MessageSink {
 
   private:
     RecorderDialog& dialog_;
+};
+
+// Chooses a file only after the recorder window was closed behind the save dialog.
+class ClosingSaveDialog final : public platform::SaveDialog {
+  public:
+    ClosingSaveDialog(RecorderDialog& dialog, std::string path)
+        : dialog_(dialog), path_(std::move(path)) {}
+    bool ChooseFile(const platform::SaveFileRequest&, std::string& path) override {
+        dialog_.close();
+        path = path_;
+        return true;
+    }
+
+  private:
+    RecorderDialog& dialog_;
+    std::string path_;
 };
 
 bool ShowsImage(const ImageButton* button, const QPixmap& image) {
@@ -152,19 +169,59 @@ class RecorderDialogTest : public QObject {
         QCOMPARE(dialog->RecordButton->toolTip(), QString("Record"));
     }
 
-    void deviceThatCannotOpenExplainsItselfOnTheButton() {
-        rig->device.openResult = platform::kWaveNoDevice;
+    void aFailedStartExplainsItselfOnTheButton_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no device")
+            << int{kDeviceNotOpened}
+            << "The input device could not be opened: no audio input device.";
+        QTest::newRow("folder not writable")
+            << int{kFileNotCreated} << "The file could not be created: Permission denied.";
+        QTest::newRow("path too long")
+            << int{kPathTooLong} << "The file's path is too long (259 bytes at most).";
+    }
+    void aFailedStartExplainsItselfOnTheButton() {
+        QFETCH(int, fault);
+        QFETCH(QString, reason);
+        platform::FakeFileIo files;
+        platform::Install<platform::FileIo>(&files);
+        rig->device.openResult =
+            fault == kDeviceNotOpened ? platform::kWaveNoDevice : platform::kWaveOk;
         rig->device.openFailureText = "no audio input device";
-        StartInto("nodevice.wav");
+        files.refuseCreate = fault == kFileNotCreated;
+        StartInto(fault == kPathTooLong ? QString(300, 'a') : "failed.wav");
         QCOMPARE(recording, 0);
         QVERIFY(rig->messages.messages.empty());
-        QVERIFY(dialog->RecordButton->toolTip().contains("no audio input device"));
+        QCOMPARE(dialog->RecordButton->toolTip(), "Record\n" + reason);
         QVERIFY(dialog->isVisible());
         // A later start that works clears the reason.
         rig->device.openResult = platform::kWaveOk;
+        files.refuseCreate = false;
         StartInto("works.wav");
         QCOMPARE(recording, 1);
         QCOMPARE(dialog->RecordButton->toolTip(), QString("Stop"));
+        ClickStop();
+        platform::Install<platform::FileIo>(nullptr);
+    }
+
+    void aFullDiskEndsTheTakeAndTheButtonSaysWhy() {
+        platform::FakeFileIo files;
+        files.diskSpaceBytes = 44 + 1001;
+        platform::Install<platform::FileIo>(&files);
+        StartInto("full.wav");
+        QCOMPARE(recording, 1);
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 1000, -1000));
+        QTRY_COMPARE_WITH_TIMEOUT(recording, 0, 1000);
+        platform::Install<platform::FileIo>(nullptr);
+        QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
+        QVERIFY(rig->messages.messages.empty());
+        QCOMPARE(dialog->RecordButton->toolTip(),
+                 QString("Record\nRecording stopped after 0:00:00.3 (250 frames stored of 16384 "
+                         "captured): the file could not be written: No space left on device; "
+                         "the file holds everything up to then."));
+        const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("full.wav"));
+        QVERIFY2(back.ok, back.error.c_str());
+        QCOMPARE(back.samples.size(), std::size_t{2 * 250});
     }
 
     void pauseBeforeRecordHoldsTheElapsedTimeUntilReleased() {
@@ -275,13 +332,18 @@ class RecorderDialogTest : public QObject {
         QTest::newRow("compressed, nothing stored")
             << 441000LL << 0LL << true << 600 * sec << "00:10 min"
             << "10:00 min";
-        QTest::newRow("5 GiB") << 0LL << 0LL << false << (5LL << 30) << "00:00 min"
-                               << "507:14 min";
+        // 507:14 min of disk, but the file's size fields end the recording first.
+        QTest::newRow("5 GiB, the size limit first")
+            << 0LL << 0LL << false << (5LL << 30) << "00:00 min"
+            << "405:47 min";
+        QTest::newRow("compressed near the size limit")
+            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:47 min"
+            << "01:00 min";
         QTest::newRow("free space unknown") << 0LL << 0LL << false << -1LL << "00:00 min"
                                             << "--:-- min";
-        QTest::newRow("1 TiB, wider than the field")
-            << 0LL << 0LL << false << (1LL << 40) << "00:00 min"
-            << "103884:19 min";
+        QTest::newRow("free space unknown, a long take")
+            << 264600000LL << 0LL << false << -1LL << "100:00 min"
+            << "--:-- min";
     }
     void timeTexts() {
         QFETCH(qint64, totalFrames);
@@ -298,6 +360,7 @@ class RecorderDialogTest : public QObject {
                                   : std::optional<uint64_t>(static_cast<uint64_t>(freeBytes));
         captureSession.totalFrames = totalFrames;
         captureSession.bytesWritten = bytesWritten;
+        captureSession.dataBytes = totalFrames * 4;
         dialog->RefreshDisplay();
         QCOMPARE(dialog->RecordedField->text(), recorded);
         QCOMPARE(dialog->RemainingField->text(), remaining);
@@ -307,6 +370,7 @@ class RecorderDialogTest : public QObject {
         // The counters were only borrowed for the display.
         captureSession.totalFrames = 0;
         captureSession.bytesWritten = 0;
+        captureSession.dataBytes = 0;
     }
 
     void peakTexts_data() {
@@ -404,22 +468,37 @@ class RecorderDialogTest : public QObject {
         QVERIFY(test::ReadWaveRecording(rig->PathOf("close.wav")).ok);
     }
 
-    void closingDuringTheOverwriteQuestionLeavesNoRecordingBehind() {
+    void closingDuringTheFileChoiceCreatesNothing_data() {
+        QTest::addColumn<bool>("inTheSaveDialog");
+        QTest::newRow("save dialog") << true;
+        QTest::newRow("overwrite question") << false;
+    }
+    void closingDuringTheFileChoiceCreatesNothing() {
+        QFETCH(bool, inTheSaveDialog);
         const std::string path = rig->PathOf("exists.wav");
-        std::ofstream(path) << "old contents";
+        if (!inTheSaveDialog) std::ofstream(path) << "old contents";
         ClosingSink sink(*dialog);
-        platform::Install<platform::MessageSink>(&sink);
+        ClosingSaveDialog saveDialog(*dialog, path);
+        if (inTheSaveDialog) {
+            platform::Install<platform::SaveDialog>(&saveDialog);
+        } else {
+            platform::Install<platform::MessageSink>(&sink);
+        }
         StartInto("exists.wav");
         platform::Install<platform::MessageSink>(&rig->messages);
-        QCOMPARE(sink.shown, 1);
+        platform::Install<platform::SaveDialog>(&rig->saveDialog);
+        QCOMPARE(sink.shown, inTheSaveDialog ? 0 : 1);
         QVERIFY(!dialog->isVisible());
         QCOMPARE(recording, 0);
         QCOMPARE(busy, 0);
-        QVERIFY(!rig->device.IsOpen());
+        QCOMPARE(rig->device.openCalls, 0);
         QVERIFY(captureSession.device == nullptr);
-        const test::ReadBack back = test::ReadWaveRecording(path);
-        QVERIFY2(back.ok, back.error.c_str());
-        QVERIFY(back.samples.empty());
+        // The file is as it was: absent, or with its old contents.
+        std::ifstream kept(path);
+        std::string contents;
+        std::getline(kept, contents);
+        QCOMPARE(kept.is_open(), !inTheSaveDialog);
+        if (!inTheSaveDialog) QCOMPARE(contents, std::string("old contents"));
     }
 
     void contextMenuEndsWithTheAboutItem() {

@@ -6,6 +6,7 @@
 
 #include "platform/fake/fake_disk_space.h"
 #include "platform/fake/fake_save_dialog.h"
+#include "platform/fake/recording_event_log.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/fake/simulated_wave_input.h"
 #include "platform/posix/heap_allocator.h"
@@ -15,9 +16,9 @@
 namespace sonocap::test {
 
 // The recorder window's world for a test: Qt's window system for the notifications, the
-// simulated device, a scripted save dialog, recorded messages and a set free space, with real
-// files in a fresh directory and memory from the heap. Every program-wide value starts as at
-// program start, with the dB table built and no metering lag (the simulated device's position is
+// simulated device, a scripted save dialog, recorded messages and log lines and a set free space,
+// with real files in a fresh directory and memory from the heap. Every program-wide value starts as
+// at program start, with the dB table built and no metering lag (the simulated device's position is
 // exact).
 class RecorderRig {
   public:
@@ -43,6 +44,7 @@ class RecorderRig {
     platform::FakeDiskSpace disk;
     platform::PosixFileIo files;
     platform::HeapAllocator heap;
+    platform::RecordingEventLog log;
 
   private:
     std::string directory_;
@@ -53,6 +55,7 @@ class RecorderRig {
     platform::LayerGuard<platform::DiskSpace> diskGuard_{disk};
     platform::LayerGuard<platform::FileIo> filesGuard_{files};
     platform::LayerGuard<platform::Allocator> heapGuard_{heap};
+    platform::LayerGuard<platform::EventLog> logGuard_{log};
 };
 
 // `frames` stereo frames of a constant level on each channel.

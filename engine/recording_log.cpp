@@ -1,0 +1,93 @@
+#include "engine/recording_log.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "codec/wave_header.h"
+#include "engine/capture_session.h"
+#include "engine/program_state.h"
+#include "engine/recording_results.h"
+#include "platform/event_log.h"
+#include "settings/parameter_record.h"
+
+namespace sonocap {
+
+namespace {
+
+constexpr int64_t kFramesPerSecond = kSampleRate;
+
+void WriteLine(const std::string& text) {
+    const char* path = captureSession.filePath;
+    platform::Current<platform::EventLog>().Write(std::string("sonocap: ") +
+                                                  (path[0] != '\0' ? path : "") +
+                                                  (path[0] != '\0' ? ": " : "") + text);
+}
+
+}  // namespace
+
+std::string TakeTimeText(int64_t frames) {
+    const int64_t tenths = frames * 10 / kFramesPerSecond;
+    char text[48];
+    std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", tenths / 36000,
+                  static_cast<int>(tenths / 600 % 60), static_cast<int>(tenths / 10 % 60),
+                  static_cast<int>(tenths % 10));
+    return text;
+}
+
+std::string ResultWithDetail(int32_t result) {
+    std::string text = RecordingResultText(result);
+    if (!captureSession.failureDetail.empty()) text += ": " + captureSession.failureDetail;
+    return text;
+}
+
+std::string StopReport() {
+    const CaptureSession& s = captureSession;
+    std::string text = "recording stopped after " + TakeTimeText(s.totalFrames) + " (" +
+                       std::to_string(s.dataBytes / kBytesPerFrame) + " frames stored of " +
+                       std::to_string(s.capturedFrames) + " captured)";
+    if (s.endReason != 0) {
+        text += ": " + ResultWithDetail(s.endReason) + "; the file holds everything up to then";
+    }
+    return text;
+}
+
+void LogRecordingStarted() {
+    WriteLine(std::string("recording started (") +
+              (parameterRecord.compression != 0 ? "Compaxa" : "WAV") +
+              (parameterRecord.dcFilter != 0 ? ", DC filter)" : ")"));
+}
+
+void LogStartFailure(int32_t result) {
+    WriteLine("recording not started: " + ResultWithDetail(result));
+}
+
+void LogRecordingStopped() {
+    WriteLine(StopReport());
+}
+
+void LogFileFailure(const std::string& what, int systemError) {
+    WriteLine(what + (systemError != 0 ? std::string(": ") + std::strerror(systemError) : ""));
+}
+
+void ReportInputLoss() {
+    CaptureSession& s = captureSession;
+    if (s.device == nullptr) return;
+    const platform::InputLoss now = s.device->Losses();
+    const int64_t events = now.events - s.lossesReported.events;
+    if (events <= 0) return;
+    const int64_t frames = now.frames - s.lossesReported.frames;
+    s.lossesReported = now;
+    std::string text = "input lost ";
+    if (events > 1) text += std::to_string(events) + " times, the last ";
+    text += "at " + TakeTimeText(now.atFrame);
+    if (frames > 0) {
+        text += " (about " + std::to_string(frames * 1000 / kFramesPerSecond) + " ms" +
+                (events > 1 ? " in all)" : ")");
+    } else {
+        text += " (length unknown)";
+    }
+    WriteLine(text);
+}
+
+}  // namespace sonocap

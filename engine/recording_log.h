@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The lines the engine writes to the event log ("sonocap: FILE: ..."), and the texts they share
+// with the window.
+
+namespace sonocap {
+
+// "0:03:12.4": the hours, minutes, seconds and tenths of `frames` of a recording.
+std::string TakeTimeText(int64_t frames);
+
+// The result's text, followed by what the system said about it when it said something:
+// "the file could not be written: No space left on device".
+std::string ResultWithDetail(int32_t result);
+
+// How the last recording ended: "recording stopped after 0:00:02.6 (114660 frames stored of
+// 114660 captured)", and for an end nobody asked for ": <reason>; the file holds everything up
+// to then".
+std::string StopReport();
+
+void LogRecordingStarted();
+// Not for kRecordingCancelled: the user's own cancel is no news.
+void LogStartFailure(int32_t result);
+void LogRecordingStopped();
+// `what` failed on the recording file: "the final header could not be written".
+void LogFileFailure(const std::string& what, int systemError);
+// Writes one line for input that the device lost since the last line, if any.
+void ReportInputLoss();
+
+}  // namespace sonocap

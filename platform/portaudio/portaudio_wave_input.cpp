@@ -19,8 +19,12 @@ namespace {
 constexpr double kSampleRate = 44100.0;
 constexpr int kChannels = 2;
 constexpr uint32_t kBytesPerFrame = 4;
-// 512 frames (11.6 ms) a callback keep the server's input small without overflows.
-constexpr unsigned long kFramesPerCallback = 512;
+// 1024 frames (23 ms) a callback: half the wake-ups of 512, while every 55 ms display tick
+// still finds new frames to meter. A buffer of four callbacks (93 ms) lets the audio thread be
+// held up about 70 ms before input is lost; a larger one makes the server deliver in bursts
+// that leave display ticks without new frames, and the bars would flicker.
+constexpr unsigned long kFramesPerCallback = 1024;
+constexpr int kCallbacksInBuffer = 4;
 
 // The audio libraries report every host API they cannot reach on stderr at each initialise;
 // the reason of a failed open is given to the user instead.
@@ -85,7 +89,8 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     parameters.device = device;
     parameters.channelCount = kChannels;
     parameters.sampleFormat = paInt16;
-    parameters.suggestedLatency = info != nullptr ? info->defaultLowInputLatency : 0.0;
+    parameters.suggestedLatency = std::max(info != nullptr ? info->defaultLowInputLatency : 0.0,
+                                           kCallbacksInBuffer * kFramesPerCallback / kSampleRate);
     PaStream* stream = nullptr;
     error = Pa_OpenStream(&stream, &parameters, nullptr, kSampleRate, kFramesPerCallback,
                           paClipOff | paDitherOff, StreamCallback, this);

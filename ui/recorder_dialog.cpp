@@ -22,6 +22,7 @@
 #include "platform/wave_input.h"
 #include "ui/about_dialog.h"
 #include "ui/button_images.h"
+#include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
 #include "ui/display_texts.h"
 #include "ui/help_viewer.h"
@@ -29,6 +30,7 @@
 #include "ui/lettering_label.h"
 #include "ui/level_meter.h"
 #include "ui/program_icon.h"
+#include "ui/read_only_field.h"
 
 namespace sonocap {
 
@@ -41,23 +43,15 @@ const QColor kRedLettering(200, 0, 0);
 const QColor kGreenLettering(0, 128, 0);
 const QColor kWhiteLettering(255, 255, 255);
 
-QFont DialogFont(int pixels) {
-    QFont font;
-    // Narrow faces come closest to the small dialog font the layout was drawn for.
-    font.setFamilies({"DejaVu Sans Condensed", "Liberation Sans Narrow", "Sans Serif"});
-    font.setPixelSize(pixels);
-    return font;
-}
-
-QLineEdit* ReadOnlyField(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
-                         bool framed) {
-    auto* field = new QLineEdit(parent);
+ReadOnlyField* Field(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
+                     bool framed) {
+    auto* field = new ReadOnlyField(parent);
     field->setObjectName(QString::number(id));
-    field->setReadOnly(true);
     field->setAlignment(alignment | Qt::AlignVCenter);
     field->setFrame(framed);
     field->setGeometry(at);
     field->setContextMenuPolicy(Qt::NoContextMenu);
+    field->setTextMargins(0, 0, 0, 0);
     return field;
 }
 
@@ -65,7 +59,6 @@ LetteringLabel* Label(QWidget* parent, std::vector<LetteringPart> parts, const Q
                       Qt::Alignment alignment = Qt::AlignLeft) {
     auto* label = new LetteringLabel(std::move(parts), alignment, parent);
     label->setGeometry(at);
-    label->setFont(DialogFont(10));
     return label;
 }
 
@@ -87,7 +80,7 @@ RecorderDialog::RecorderDialog(QWidget* parent)
     // dragged, so there is nothing to paint for those.
     setWindowIcon(ProgramIcon());
     setWindowTitle(kRecorderTitle);
-    setFont(DialogFont(11));
+    setFont(DialogFont());
     setFixedSize(DialogX(178), DialogY(69));
     CentreOnScreen();
     BuildControls();
@@ -143,14 +136,12 @@ void RecorderDialog::BuildControls() {
     Line(this, DialogRect(2, 50, 175, 3));
 
     RecordedField =
-        ReadOnlyField(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
+        Field(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
     RemainingField =
-        ReadOnlyField(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
+        Field(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
     for (QLineEdit* field : {RecordedField, RemainingField}) {
         // No tab stop, but the buttons park the focus here.
         field->setFocusPolicy(Qt::ClickFocus);
-        field->setFont(DialogFont(10));
-        field->setTextMargins(0, 0, 0, 0);
     }
 
     auto* address = Label(this, {{kMakerWebAddress, QColor(0, 0, 160)}}, DialogRect(109, 56, 64, 9),
@@ -175,13 +166,10 @@ void RecorderDialog::BuildControls() {
     RightMeter->setObjectName(QString::number(kRightMeterId));
     RightMeter->setGeometry(DialogRect(21, 42, 125, 6));
 
-    LeftPeakField =
-        ReadOnlyField(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
+    LeftPeakField = Field(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
     RightPeakField =
-        ReadOnlyField(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
+        Field(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
     for (QLineEdit* field : {LeftPeakField, RightPeakField}) {
-        field->setFont(DialogFont(10));
-        field->setTextMargins(0, 0, 0, 0);
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Window));
         field->setPalette(palette);
@@ -237,10 +225,10 @@ void RecorderDialog::Initialize() {
     PauseButton->setImage(pauseImage);
     PauseButton->setHeld(paused != 0);
 
-    RecordedField->setText(kRecordedText);
-    RemainingField->setText(kRemainingText);
-    LeftPeakField->setText(kNoPeakYetText);
-    RightPeakField->setText(kNoPeakYetText);
+    RecordedField->ShowText(kRecordedText);
+    RemainingField->ShowText(kRemainingText);
+    LeftPeakField->ShowText(kNoPeakYetText);
+    RightPeakField->ShowText(kNoPeakYetText);
 
     LeftMeter->Initialize();
     RightMeter->Initialize();
@@ -265,8 +253,8 @@ void RecorderDialog::ToggleRecording() {
         recording = 0;
         StopRecording();
         ShowRecordImage(false);
-        RecordedField->setText(kRecordedText);
-        RemainingField->setText(kRemainingText);
+        RecordedField->ShowText(kRecordedText);
+        RemainingField->ShowText(kRemainingText);
     } else {
         const int32_t result = StartRecording();
         if (result == kRecordingStarted && closing_) {
@@ -275,6 +263,7 @@ void RecorderDialog::ToggleRecording() {
             StopRecording();
         } else if (result == kRecordingStarted) {
             recording = 1;
+            elapsedShownFor_ = timeLeftFrames_ = timeLeftBytes_ = -1;
             ShowRecordImage(true);
         } else {
             ShowStartFailure(result);
@@ -332,34 +321,35 @@ void RecorderDialog::OnDcFilterClicked() {
     parameterRecord.dcFilter = DcFilterCheck->isChecked() ? 1 : 0;
 }
 
-void RecorderDialog::SetTextIfChanged(QLineEdit* field, const QString& text) {
-    // An unchanged text costs no repaint.
-    if (field->text() == text) return;
-    field->setText(text);
-    // A text longer than the field shows its beginning: "10606:05 min" with its first digits
-    // scrolled out of view would read as 606 minutes.
-    field->setCursorPosition(0);
-}
-
 void RecorderDialog::RefreshDisplay() {
     if (recording == 0) {
-        SetTextIfChanged(LeftPeakField, "-inf dB");
-        SetTextIfChanged(RightPeakField, "-inf dB");
+        LeftPeakField->ShowText("-inf dB");
+        RightPeakField->ShowText("-inf dB");
         LeftMeter->targetLevel = 0.0f;
         RightMeter->targetLevel = 0.0f;
         return;
     }
     CaptureSession& s = captureSession;
-    SetTextIfChanged(RecordedField,
-                     QString::fromStdString(MinutesText(s.totalFrames / kFramesPerSecond)));
-
-    const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
-    if (freeBytes) {
-        const int64_t left = SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten,
-                                         parameterRecord.compression != 0);
-        SetTextIfChanged(RemainingField, QString::fromStdString(MinutesText(left)));
-    } else {
-        SetTextIfChanged(RemainingField, kUnknownTimeText);
+    // Both times change only when a buffer is stored, or, for the time left, when others
+    // write to the disk: a tick in between has nothing new to show.
+    if (s.totalFrames != elapsedShownFor_) {
+        elapsedShownFor_ = s.totalFrames;
+        RecordedField->ShowText(
+            QString::fromStdString(MinutesText(s.totalFrames / kFramesPerSecond)));
+    }
+    if (s.totalFrames != timeLeftFrames_ || s.bytesWritten != timeLeftBytes_ ||
+        ++ticksSinceFreeSpace_ >= kFreeSpaceTicks) {
+        timeLeftFrames_ = s.totalFrames;
+        timeLeftBytes_ = s.bytesWritten;
+        ticksSinceFreeSpace_ = 0;
+        const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
+        if (freeBytes) {
+            const int64_t left = SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten,
+                                             parameterRecord.compression != 0);
+            RemainingField->ShowText(QString::fromStdString(MinutesText(left)));
+        } else {
+            RemainingField->ShowText(kUnknownTimeText);
+        }
     }
 
     if (paused != 0) {
@@ -373,8 +363,8 @@ void RecorderDialog::RefreshDisplay() {
         if (s.peakRight > s.peakHoldRight) s.peakHoldRight = s.peakRight;
         const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
         const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
-        SetTextIfChanged(LeftPeakField, left);
-        SetTextIfChanged(RightPeakField, right);
+        LeftPeakField->ShowText(left);
+        RightPeakField->ShowText(right);
         LeftMeter->targetLevel = MeterTarget(dbLeft);
         RightMeter->targetLevel = MeterTarget(dbRight);
     }

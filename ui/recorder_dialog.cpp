@@ -264,6 +264,7 @@ void RecorderDialog::ToggleRecording() {
         } else if (result == kRecordingStarted) {
             recording = 1;
             elapsedShownFor_ = timeLeftFrames_ = timeLeftBytes_ = -1;
+            holdsShown_[0] = holdsShown_[1] = -1;
             ShowRecordImage(true);
         } else {
             ShowStartFailure(result);
@@ -361,10 +362,15 @@ void RecorderDialog::RefreshDisplay() {
         const float dbRight = dbTable[s.peakRight];
         if (s.peakLeft > s.peakHoldLeft) s.peakHoldLeft = s.peakLeft;
         if (s.peakRight > s.peakHoldRight) s.peakHoldRight = s.peakRight;
-        const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
-        const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
-        LeftPeakField->ShowText(left);
-        RightPeakField->ShowText(right);
+        // The readouts change only when a hold rises.
+        if (s.peakHoldLeft != holdsShown_[0] || s.peakHoldRight != holdsShown_[1]) {
+            holdsShown_[0] = s.peakHoldLeft;
+            holdsShown_[1] = s.peakHoldRight;
+            const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
+            const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
+            LeftPeakField->ShowText(left);
+            RightPeakField->ShowText(right);
+        }
         LeftMeter->targetLevel = MeterTarget(dbLeft);
         RightMeter->targetLevel = MeterTarget(dbRight);
     }

@@ -112,6 +112,7 @@ class RecorderDialog final : public QDialog {
     int64_t timeLeftFrames_ = -1;
     int64_t timeLeftBytes_ = -1;
     int ticksSinceFreeSpace_ = 0;
+    int32_t holdsShown_[2] = {-1, -1};  // the peak holds the readouts show
 };
 
 }  // namespace sonocap

@@ -102,6 +102,9 @@ for run in $(seq "$runs"); do
     wait_recorder_exit 20
     [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
     [ "$(stat -c %s "$recordings/take.cx")" -gt 1000000 ] || fail "the recording is too short"
+    # Whatever the recorder said on stderr (a lost take would be told there).
+    if [ -s "$work/sonocap.log" ]; then sed 's/^/  recorder: /' "$work/sonocap.log"; fi
+    : >"$work/sonocap.log"
     rm -rf "$recordings"
 done
 

@@ -230,13 +230,14 @@ void RecorderDialog::Initialize() {
     LeftPeakField->ShowText(kNoPeakYetText);
     RightPeakField->ShowText(kNoPeakYetText);
 
+    // The three 55 ms timers are started back to back: Qt lets timers that fall due within
+    // the same few milliseconds share one wake-up, which timers started further apart do not.
     LeftMeter->Initialize();
     RightMeter->Initialize();
+    displayTimer = startTimer(kDisplayTimerMs);
 
     CompressionCheck->setChecked(parameterRecord.compression != 0);
     DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
-
-    displayTimer = startTimer(kDisplayTimerMs);
     CompressionCheck->setFocus();
 }
 

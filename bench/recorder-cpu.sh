@@ -23,7 +23,9 @@ out=$work/shots
 feeder=$build_dir/tests/e2e/fifo_feeder
 . "$source_dir/tests/e2e/x_session.sh"
 . "$source_dir/tests/e2e/recorder_controls.sh"
-trap 'session_cleanup; rm -rf "$work"' EXIT
+# A failed run shows what the recorder and the X server said before the folder goes.
+trap 'status=$?; [ "$status" -ne 0 ] && tail -n 5 "$work/sonocap.log" "$work/xvfb.log" 2>/dev/null
+    session_cleanup; rm -rf "$work"' EXIT
 trap 'exit 1' TERM INT HUP
 
 [ -x "$build_dir/sonocap" ] && [ -x "$feeder" ] ||

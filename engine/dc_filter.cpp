@@ -18,9 +18,12 @@ namespace {
 inline int16_t FilterSample(int16_t x, double& state) {
     const long double p = static_cast<long double>(x) * kDcFilterGain;
     const long double y = p + state;
-    long double rounded = std::rintl(y);
-    if (rounded > 32767.0L) rounded = 32767.0L;
-    if (rounded < -32768.0L) rounded = -32768.0L;
+    // A whole number far inside double's range, so the double holds it exactly; limited and
+    // converted there, it needs no switch of the x87 rounding mode, which a long double to
+    // integer conversion costs twice per sample.
+    double rounded = static_cast<double>(std::rintl(y));
+    if (rounded > 32767.0) rounded = 32767.0;
+    if (rounded < -32768.0) rounded = -32768.0;
     // The state is carried from frame to frame as a double.
     state = static_cast<double>(y * kDcFilterPole - p);
     return static_cast<int16_t>(rounded);

@@ -10,6 +10,7 @@ packages=(
   portaudio19-dev libasound2-dev                  # audio input
   libasound2-plugins pulseaudio                   # ALSA's PulseAudio plugin, the test audio server
   xvfb xauth                                      # a display for the window tests
+  fonts-dejavu-core fonts-dejavu-extra            # the windows' narrow face, DejaVu Sans Condensed
   # The end-to-end test drives the recorder on Xvfb as a person would: xdotool clicks and
   # types, xclip reads a field's text through the X selection, ImageMagick's import takes the
   # screenshots. No window manager: the program takes the keyboard focus by itself.

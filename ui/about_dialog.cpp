@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
 #include "ui/lettering_label.h"
 #include "ui/program_icon.h"
@@ -15,6 +16,7 @@ AboutDialog::AboutDialog(QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(kAboutTitle);
     setWindowIcon(ProgramIcon());
+    setFont(DialogFont());
     setFixedSize(DialogX(186), DialogY(50));
 
     auto* border = new QFrame(this);

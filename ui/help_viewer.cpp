@@ -2,7 +2,12 @@
 
 #include <QFileInfo>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
+#include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 #include "settings/program_environment.h"
 #include "settings/program_values.h"
@@ -12,6 +17,20 @@ namespace sonocap {
 namespace {
 
 constexpr char kViewerName[] = "SonocapHelpViewer";
+constexpr int kHelpWidth = 520;
+constexpr int kHelpHeight = 560;
+
+// At least as wide as the widest line that cannot wrap (a command, a path), so that the help
+// reads without a horizontal scroll bar.
+void FitWidth(QTextBrowser* viewer) {
+    const int chrome = 2 * viewer->frameWidth() +
+                       viewer->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, viewer);
+    const int room = kHelpWidth - chrome;
+    QTextDocument* document = viewer->document();
+    document->setTextWidth(room);
+    const int needed = static_cast<int>(std::ceil(document->size().width()));
+    viewer->resize(std::max(kHelpWidth, needed + chrome), viewer->height());
+}
 
 }  // namespace
 
@@ -28,7 +47,12 @@ void ShowHelpIndex(QWidget* window) {
         viewer->setWindowFlags(Qt::Window);
         viewer->setWindowTitle("Sonocap Help");
         viewer->setOpenExternalLinks(true);
-        viewer->resize(520, 560);
+        viewer->resize(kHelpWidth, kHelpHeight);
+        // Closed like any other window of its kind.
+        for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence("Ctrl+W")}) {
+            auto* shortcut = new QShortcut(keys, viewer);
+            QObject::connect(shortcut, &QShortcut::activated, viewer, &QWidget::close);
+        }
     }
     const QString path = QString::fromStdString(programDirectory) + kHelpFileName;
     if (QFileInfo(path).isReadable()) {
@@ -38,6 +62,7 @@ void ShowHelpIndex(QWidget* window) {
                                 "<p>The help file <tt>%1</tt> could not be opened.</p>")
                             .arg(path.toHtmlEscaped()));
     }
+    FitWidth(viewer);
     viewer->moveCursor(QTextCursor::Start);
     viewer->verticalScrollBar()->setValue(0);
     viewer->show();

@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
+#include <QWindow>
 
 namespace sonocap {
 
@@ -25,6 +26,7 @@ void LevelMeter::Initialize() {
     originY = clientRect.top();
     targetLevel = 0.0f;
     shownLevel = 1.0f;
+    drawnLit_ = -1;
     memorySurface = QImage(width, height, QImage::Format_RGB32);
     // Only the segments are ever painted again: the gaps and the free rows stay black.
     memorySurface.fill(kMeterBackground);
@@ -41,14 +43,23 @@ void LevelMeter::FillSegment(int32_t x, QRgb colour) {
     }
 }
 
-void LevelMeter::Draw(QPainter& painter) {
+float LevelMeter::NextLevel() const {
     const double d = static_cast<double>(targetLevel) - static_cast<double>(shownLevel);
     const double step = d >= 0.0 ? kRiseFactor * d : kFallFactor * d;
-    shownLevel = static_cast<float>(static_cast<double>(shownLevel) + step);
-    if (shownLevel > 1.0f) shownLevel = 1.0f;
+    const auto next = static_cast<float>(static_cast<double>(shownLevel) + step);
+    return next > 1.0f ? 1.0f : next;
+}
+
+void LevelMeter::Draw(QPainter& painter) {
+    shownLevel = NextLevel();
 
     if (memorySurface.isNull()) return;
     const int32_t lit = SegmentLimit(width * static_cast<double>(shownLevel));
+    if (lit != drawnLit_) PaintSegments(lit);
+    painter.drawImage(originX, originY, memorySurface);
+}
+
+void LevelMeter::PaintSegments(int32_t lit) {
     const int32_t greenEnd = SegmentLimit(width * kGreenZoneEnd);
     const int32_t yellowEnd = SegmentLimit(width * kYellowZoneEnd);
     for (int32_t x = 0; x < width - kSegmentWidth; x += kSegmentPitch) {
@@ -63,7 +74,7 @@ void LevelMeter::Draw(QPainter& painter) {
         }
         FillSegment(x, colour);
     }
-    painter.drawImage(originX, originY, memorySurface);
+    drawnLit_ = lit;
 }
 
 void LevelMeter::paintEvent(QPaintEvent*) {
@@ -74,6 +85,22 @@ void LevelMeter::paintEvent(QPaintEvent*) {
 void LevelMeter::timerEvent(QTimerEvent* event) {
     if (event->timerId() != meterTimer) {
         QWidget::timerEvent(event);
+        return;
+    }
+    // Decided once the owner's timer of the same moment has written its target, as the
+    // repaint would have been.
+    if (stepPending_) return;
+    stepPending_ = true;
+    QMetaObject::invokeMethod(this, &LevelMeter::StepOrRepaint, Qt::QueuedConnection);
+}
+
+void LevelMeter::StepOrRepaint() {
+    stepPending_ = false;
+    const QWindow* window = this->window()->windowHandle();
+    const bool onScreen = isVisible() && window != nullptr && window->isExposed();
+    if (onScreen && !memorySurface.isNull() &&
+        SegmentLimit(width * static_cast<double>(NextLevel())) == drawnLit_) {
+        shownLevel = NextLevel();
         return;
     }
     update();

@@ -46,6 +46,9 @@ class LevelMeter final : public QWidget {
     // One smoothing step, the whole picture in the surface, one copy to `painter`.
     void Draw(QPainter& painter);
 
+    // The level one smoothing step from shownLevel toward targetLevel reaches.
+    float NextLevel() const;
+
     // The picture as the last Draw left it.
     const QImage& Surface() const { return memorySurface; }
 
@@ -64,8 +67,14 @@ class LevelMeter final : public QWidget {
 
   private:
     void FillSegment(int32_t x, QRgb colour);
+    void PaintSegments(int32_t lit);
+    // Where the timer's repaint would come: a step whose picture equals the one on screen is
+    // taken without the repaint, which would only copy the same pixels again.
+    void StepOrRepaint();
 
     QImage memorySurface;
+    int32_t drawnLit_ = -1;  // the lit limit of the picture in the surface; -1 before the first
+    bool stepPending_ = false;
 };
 
 }  // namespace sonocap

@@ -26,6 +26,7 @@
 #include "settings/parameter_record.h"
 #include "ui/about_dialog.h"
 #include "ui/button_images.h"
+#include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
 #include "ui/display_texts.h"
 #include "ui/help_viewer.h"
@@ -33,6 +34,7 @@
 #include "ui/lettering_label.h"
 #include "ui/level_meter.h"
 #include "ui/program_icon.h"
+#include "ui/read_only_field.h"
 
 namespace sonocap {
 
@@ -42,23 +44,15 @@ const QColor kRedLettering(200, 0, 0);
 const QColor kGreenLettering(0, 128, 0);
 const QColor kWhiteLettering(255, 255, 255);
 
-QFont DialogFont(int pixels) {
-    QFont font;
-    // Narrow faces come closest to the small dialog font the layout was drawn for.
-    font.setFamilies({"DejaVu Sans Condensed", "Liberation Sans Narrow", "Sans Serif"});
-    font.setPixelSize(pixels);
-    return font;
-}
-
-QLineEdit* ReadOnlyField(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
-                         bool framed) {
-    auto* field = new QLineEdit(parent);
+ReadOnlyField* Field(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
+                     bool framed) {
+    auto* field = new ReadOnlyField(parent);
     field->setObjectName(QString::number(id));
-    field->setReadOnly(true);
     field->setAlignment(alignment | Qt::AlignVCenter);
     field->setFrame(framed);
     field->setGeometry(at);
     field->setContextMenuPolicy(Qt::NoContextMenu);
+    field->setTextMargins(0, 0, 0, 0);
     return field;
 }
 
@@ -79,7 +73,6 @@ LetteringLabel* Label(QWidget* parent, std::vector<LetteringPart> parts, const Q
                       Qt::Alignment alignment = Qt::AlignLeft) {
     auto* label = new LetteringLabel(std::move(parts), alignment, parent);
     label->setGeometry(at);
-    label->setFont(DialogFont(10));
     return label;
 }
 
@@ -101,7 +94,7 @@ RecorderDialog::RecorderDialog(QWidget* parent)
     // dragged, so there is nothing to paint for those.
     setWindowIcon(ProgramIcon());
     setWindowTitle(kRecorderTitle);
-    setFont(DialogFont(11));
+    setFont(DialogFont());
     setFixedSize(DialogX(178), DialogY(69));
     CentreOnScreen();
     BuildControls();
@@ -157,14 +150,12 @@ void RecorderDialog::BuildControls() {
     Line(this, DialogRect(2, 50, 175, 3));
 
     RecordedField =
-        ReadOnlyField(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
+        Field(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
     RemainingField =
-        ReadOnlyField(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
+        Field(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
     for (QLineEdit* field : {RecordedField, RemainingField}) {
         // No tab stop, but the buttons park the focus here.
         field->setFocusPolicy(Qt::ClickFocus);
-        field->setFont(DialogFont(10));
-        field->setTextMargins(0, 0, 0, 0);
     }
 
     auto* address = Label(this, {{kMakerWebAddress, QColor(0, 0, 160)}}, DialogRect(109, 56, 64, 9),
@@ -189,13 +180,10 @@ void RecorderDialog::BuildControls() {
     RightMeter->setObjectName(QString::number(kRightMeterId));
     RightMeter->setGeometry(DialogRect(21, 42, 125, 6));
 
-    LeftPeakField =
-        ReadOnlyField(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
+    LeftPeakField = Field(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
     RightPeakField =
-        ReadOnlyField(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
+        Field(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
     for (QLineEdit* field : {LeftPeakField, RightPeakField}) {
-        field->setFont(DialogFont(10));
-        field->setTextMargins(0, 0, 0, 0);
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Window));
         field->setPalette(palette);
@@ -253,18 +241,19 @@ void RecorderDialog::Initialize() {
     PauseButton->SetImage(pauseImage);
     PauseButton->SetHeld(paused != 0);
 
-    RecordedField->setText(kRecordedText);
-    RemainingField->setText(kRemainingText);
-    LeftPeakField->setText(kNoPeakYetText);
-    RightPeakField->setText(kNoPeakYetText);
+    RecordedField->ShowText(kRecordedText);
+    RemainingField->ShowText(kRemainingText);
+    LeftPeakField->ShowText(kNoPeakYetText);
+    RightPeakField->ShowText(kNoPeakYetText);
 
+    // The three 55 ms timers are started back to back: Qt lets timers that fall due within
+    // the same few milliseconds share one wake-up, which timers started further apart do not.
     LeftMeter->Initialize();
     RightMeter->Initialize();
+    displayTimer = startTimer(kDisplayTimerMs);
 
     CompressionCheck->setChecked(parameterRecord.compression != 0);
     DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
-
-    displayTimer = startTimer(kDisplayTimerMs);
     CompressionCheck->setFocus();
 }
 
@@ -281,8 +270,8 @@ void RecorderDialog::ToggleRecording() {
         recording = 0;
         StopRecording();
         ShowRecordImage(false);
-        RecordedField->setText(kRecordedText);
-        RemainingField->setText(kRemainingText);
+        RecordedField->ShowText(kRecordedText);
+        RemainingField->ShowText(kRemainingText);
         if (captureSession.endReason != 0) ShowReason(Sentence(StopReport()));
     } else {
         const int32_t result = StartRecording();
@@ -292,6 +281,8 @@ void RecorderDialog::ToggleRecording() {
             StopRecording();
         } else if (result == kRecordingStarted) {
             recording = 1;
+            elapsedShownFor_ = timeLeftFrames_ = timeLeftBytes_ = -1;
+            holdsShown_[0] = holdsShown_[1] = -1;
             ShowRecordImage(true);
         } else {
             ShowStartFailure(result);
@@ -344,37 +335,37 @@ void RecorderDialog::OnDcFilterClicked() {
     parameterRecord.dcFilter = DcFilterCheck->isChecked() ? 1 : 0;
 }
 
-void RecorderDialog::SetTextIfChanged(QLineEdit* field, const QString& text) {
-    // An unchanged text costs no repaint.
-    if (field->text() == text) return;
-    field->setText(text);
-    // A text longer than the field shows its beginning: "10606:05 min" with its first digits
-    // scrolled out of view would read as 606 minutes.
-    field->setCursorPosition(0);
-}
-
 void RecorderDialog::RefreshDisplay() {
     if (recording == 0) {
-        SetTextIfChanged(LeftPeakField, "-inf dB");
-        SetTextIfChanged(RightPeakField, "-inf dB");
+        LeftPeakField->ShowText("-inf dB");
+        RightPeakField->ShowText("-inf dB");
         LeftMeter->targetLevel = 0.0f;
         RightMeter->targetLevel = 0.0f;
         return;
     }
     const CaptureSession& s = captureSession;
-    SetTextIfChanged(RecordedField,
-                     QString::fromStdString(MinutesText(s.totalFrames / kSampleRate)));
-
-    const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
-    if (freeBytes) {
-        const bool compressed = parameterRecord.compression != 0;
-        // The recording ends at whichever comes first: a full disk or the size limit.
-        const int64_t left =
-            std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
-                     SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
-        SetTextIfChanged(RemainingField, QString::fromStdString(MinutesText(left)));
-    } else {
-        SetTextIfChanged(RemainingField, kUnknownTimeText);
+    // Both times change only when a buffer is stored, or, for the time left, when others
+    // write to the disk: a tick in between has nothing new to show.
+    if (s.totalFrames != elapsedShownFor_) {
+        elapsedShownFor_ = s.totalFrames;
+        RecordedField->ShowText(QString::fromStdString(MinutesText(s.totalFrames / kSampleRate)));
+    }
+    if (s.totalFrames != timeLeftFrames_ || s.bytesWritten != timeLeftBytes_ ||
+        ++ticksSinceFreeSpace_ >= kFreeSpaceTicks) {
+        timeLeftFrames_ = s.totalFrames;
+        timeLeftBytes_ = s.bytesWritten;
+        ticksSinceFreeSpace_ = 0;
+        const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
+        if (freeBytes) {
+            const bool compressed = parameterRecord.compression != 0;
+            // The recording ends at whichever comes first: a full disk or the size limit.
+            const int64_t left =
+                std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
+                         SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
+            RemainingField->ShowText(QString::fromStdString(MinutesText(left)));
+        } else {
+            RemainingField->ShowText(kUnknownTimeText);
+        }
     }
 
     if (paused != 0) {
@@ -385,10 +376,15 @@ void RecorderDialog::RefreshDisplay() {
         const float dbLeft = dbTable[s.peakLeft];
         const float dbRight = dbTable[s.peakRight];
         UpdatePeakHolds();
-        const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
-        const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
-        SetTextIfChanged(LeftPeakField, left);
-        SetTextIfChanged(RightPeakField, right);
+        // The readouts change only when a hold rises.
+        if (s.peakHoldLeft != holdsShown_[0] || s.peakHoldRight != holdsShown_[1]) {
+            holdsShown_[0] = s.peakHoldLeft;
+            holdsShown_[1] = s.peakHoldRight;
+            const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
+            const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
+            LeftPeakField->ShowText(left);
+            RightPeakField->ShowText(right);
+        }
         LeftMeter->targetLevel = MeterTarget(dbLeft);
         RightMeter->targetLevel = MeterTarget(dbRight);
     }

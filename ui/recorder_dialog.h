@@ -4,9 +4,10 @@
 #include <QPixmap>
 #include <cstdint>
 
+#include "ui/read_only_field.h"
+
 class QAction;
 class QCheckBox;
-class QLineEdit;
 class QMenu;
 
 // The program's one window: record/stop and pause buttons, the two recording switches, the
@@ -66,10 +67,10 @@ class RecorderDialog final : public QDialog {
     ImageButton* PauseButton;
     QCheckBox* CompressionCheck;
     QCheckBox* DcFilterCheck;
-    QLineEdit* RecordedField;
-    QLineEdit* RemainingField;
-    QLineEdit* LeftPeakField;
-    QLineEdit* RightPeakField;
+    ReadOnlyField* RecordedField;
+    ReadOnlyField* RemainingField;
+    ReadOnlyField* LeftPeakField;
+    ReadOnlyField* RightPeakField;
     LevelMeter* LeftMeter;
     LevelMeter* RightMeter;
 
@@ -95,12 +96,19 @@ class RecorderDialog final : public QDialog {
     void ShowStartFailure(int32_t result);
     void ShowReason(const QString& reason);
     void ShowRecordImage(bool stopImage);
-    static void SetTextIfChanged(QLineEdit* field, const QString& text);
 
     QMenu* systemMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
     // Set by CloseRecorder: a start that completes afterwards is stopped at once.
     bool closing_ = false;
+    // The counters the time fields were last worked out from; -1 until the first tick of a
+    // recording. The free space is asked again at least every kFreeSpaceTicks ticks.
+    static constexpr int kFreeSpaceTicks = 18;  // about a second
+    int64_t elapsedShownFor_ = -1;
+    int64_t timeLeftFrames_ = -1;
+    int64_t timeLeftBytes_ = -1;
+    int ticksSinceFreeSpace_ = 0;
+    int32_t holdsShown_[2] = {-1, -1};  // the peak holds the readouts show
 };
 
 }  // namespace sonocap

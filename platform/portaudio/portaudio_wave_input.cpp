@@ -18,8 +18,12 @@ namespace sonocap::platform {
 
 namespace {
 
-// 512 frames (11.6 ms) a callback keep the server's input small without overflows.
-constexpr unsigned long kFramesPerCallback = 512;
+// 1024 frames (23 ms) a callback: half the wake-ups of 512, while every 55 ms display tick
+// still finds new frames to meter. A buffer of four callbacks (93 ms) lets the audio thread be
+// held up about 70 ms before input is lost; a larger one makes the server deliver in bursts
+// that leave display ticks without new frames, and the bars would flicker.
+constexpr unsigned long kFramesPerCallback = 1024;
+constexpr int kCallbacksInBuffer = 4;
 // The input time of callbacks through the PulseAudio server wanders by up to 20 ms (measured);
 // a jump of 100 ms is a loss.
 constexpr double kAdcJumpFrames = 0.1 * kSampleRate;
@@ -88,7 +92,9 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     parameters.device = device;
     parameters.channelCount = kChannels;
     parameters.sampleFormat = paInt16;
-    parameters.suggestedLatency = info != nullptr ? info->defaultLowInputLatency : 0.0;
+    parameters.suggestedLatency =
+        std::max(info != nullptr ? info->defaultLowInputLatency : 0.0,
+                 static_cast<double>(kCallbacksInBuffer * kFramesPerCallback) / kSampleRate);
     PaStream* stream = nullptr;
     error = Pa_OpenStream(&stream, &parameters, nullptr, kSampleRate, kFramesPerCallback,
                           paClipOff | paDitherOff, StreamCallback, this);

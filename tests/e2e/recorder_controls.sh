@@ -13,6 +13,7 @@ WINDOW_SIZE="178 69"
 
 # Window titles as regular expressions for xdotool.
 RECORDER_TITLE='^ Sonocap 2\.1$'
+ABOUT_TITLE='^Sonocap 2\.1$'
 PARAMETER_MESSAGE_TITLE='^ Parameter file error:$'
 OVERWRITE_TITLE='^ Sonocap: File exist$'
 COMPAXA_SAVE_TITLE='^Select recording Compaxa file$'

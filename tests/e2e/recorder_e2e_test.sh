@@ -157,6 +157,17 @@ idle_record_button=$(control_digest "$idle" $RECORD_BUTTON)
 idle_compression=$(control_digest "$idle" $COMPRESSION_CHECK)
 meters_down "$idle" || fail "the meters are up before a recording"
 idle_peaks=$(control_digest "$idle" 148 33 26 15)
+# The About box on Alt+A, over the recorder; Escape ends it.
+focus_recorder
+xdotool key alt+a
+about=$(wait_window "$ABOUT_TITLE" 10) || fail "no About box on Alt+A"
+sleep 0.3
+screenshot about
+window_geometry "$about"
+window_picture "$SHOT" "$out/about-box.png"
+press_until_gone Escape "$ABOUT_TITLE" || fail "the About box does not go on Escape"
+window_shown "$RECORDER_TITLE" || fail "the recorder went with the About box"
+window_geometry "$recorder"
 
 # ---------------------------------------------------------------------------------------
 note "2. compression on, record into take1: the save dialog offers cx"

@@ -50,6 +50,18 @@ Segments Count(const QImage& image) {
     return s;
 }
 
+// Counts the paint events of the widget it watches.
+class PaintCounter final : public QObject {
+  public:
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
 }  // namespace
 
 class LevelMeterTest : public QObject {
@@ -162,6 +174,27 @@ class LevelMeterTest : public QObject {
         meter.show();
         // The bar's own timer repaints it, and each repaint is one step down.
         QTRY_VERIFY_WITH_TIMEOUT(meter.shownLevel <= 0.5625f, 2000);
+    }
+
+    void aBarWhosePictureStaysIsNotRepaintedButKeepsStepping() {
+        LevelMeter meter;
+        meter.setFixedSize(187, kHeight);
+        meter.Initialize();
+        meter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&meter));
+        meter.shownLevel = 0.01f;  // no segment lit, as at 0
+        meter.targetLevel = 0.0f;
+        meter.repaint();
+        PaintCounter paints;
+        meter.installEventFilter(&paints);
+        const float before = meter.shownLevel;
+        QTest::qWait(8 * sonocap::kMeterTimerMs);
+        QCOMPARE(paints.count, 0);
+        QVERIFY(meter.shownLevel < before * 0.75f * 0.75f);
+        // A step that lights a segment is painted.
+        meter.targetLevel = 1.0f;
+        QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(Count(meter.Surface()).litGreen, 43, 2000);
     }
 
     void belowZeroLightsNothing() {

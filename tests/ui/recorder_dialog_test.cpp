@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -373,6 +374,36 @@ class RecorderDialogTest : public QObject {
         captureSession.dataBytes = 0;
     }
 
+    void freeSpaceIsAskedWhenABufferWasStoredOrOnceASecond() {
+        // The ticks are counted here, not left to the clock.
+        dialog->killTimer(dialog->displayTimer);
+        dialog->displayTimer = 0;
+        StartInto("asks.wav");
+        dialog->RefreshDisplay();
+        const std::size_t first = rig->disk.asked.size();
+        QVERIFY(first >= 1);
+        for (int tick = 0; tick < 5; ++tick) dialog->RefreshDisplay();
+        QCOMPARE(rig->disk.asked.size(), first);
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 5, 5));
+        dialog->RefreshDisplay();
+        QCOMPARE(rig->disk.asked.size(), first + 1);
+        // Others may fill the disk meanwhile: a second without buffers asks once.
+        rig->disk.freeBytes = 61 * 176400;
+        for (int tick = 0; tick < 18; ++tick) dialog->RefreshDisplay();
+        QCOMPARE(rig->disk.asked.size(), first + 2);
+        QCOMPARE(dialog->RemainingField->text(), QString("01:01 min"));
+    }
+
+    void tabToAPeakFieldSelectsNothing() {
+        dialog->RecordButton->setFocus();
+        QTest::keyClick(dialog->RecordButton, Qt::Key_Tab);
+        QCOMPARE(dialog->focusWidget(), static_cast<QWidget*>(dialog->LeftPeakField));
+        QVERIFY(!dialog->LeftPeakField->hasSelectedText());
+        QTest::keyClick(dialog->LeftPeakField, Qt::Key_Tab);
+        QCOMPARE(dialog->focusWidget(), static_cast<QWidget*>(dialog->RightPeakField));
+        QVERIFY(!dialog->RightPeakField->hasSelectedText());
+    }
+
     void peakTexts_data() {
         QTest::addColumn<int>("hold");
         QTest::addColumn<QString>("text");
@@ -544,6 +575,23 @@ class RecorderDialogTest : public QObject {
         QVERIFY(viewer->isVisible());
         QVERIFY(!viewer->isModal());
         QVERIFY(viewer->toPlainText().contains("Sonocap help"));
+        programDirectory = saved;
+    }
+
+    void helpWindowFitsItsTextAndClosesOnEscapeAndCtrlW() {
+        const std::string saved = programDirectory;
+        programDirectory = SONOCAP_SOURCE_DIR "/ui/help/";
+        for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence("Ctrl+W")}) {
+            dialog->ShowHelp();
+            QTextBrowser* viewer = HelpViewerOf(dialog.get());
+            viewer->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(viewer));
+            QVERIFY(viewer->toPlainText().contains("sonocap-cx"));
+            QCOMPARE(viewer->horizontalScrollBar()->maximum(), 0);
+            QTest::keySequence(viewer, keys);
+            QVERIFY2(!viewer->isVisible(), qPrintable(keys.toString()));
+            QVERIFY(dialog->isVisible());
+        }
         programDirectory = saved;
     }
 

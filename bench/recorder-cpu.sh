@@ -36,7 +36,8 @@ ticks_per_s=$(getconf CLK_TCK)
 
 use_audio_server
 start_x_server
-sox -D "$source_dir/../shared/corpus/d2_game_score.wav" -t raw "$work/signal.raw"
+corpus=$(sed -n 's/^SONOCAP_CORPUS_DIR:PATH=//p' "$build_dir/CMakeCache.txt")
+sox -D "$corpus/d2_game_score.wav" -t raw "$work/signal.raw"
 start_feeder "$work/signal.raw"
 
 # A 272-byte parameter file: the magic, the recordings folder as last directory, compression

@@ -1,7 +1,5 @@
 #include "engine/capture_session.h"
 
-#include <cstring>
-
 #include "codec/compressed_header.h"
 #include "codec/wave_header.h"
 #include "engine/aligned_pool.h"
@@ -41,10 +39,6 @@ int32_t ChooseNewOrReplaceableFile() {
         if (closingRequested != 0) return kRecordingCancelled;
         if (answer == platform::MessageAnswer::Ok) return kRecordingStarted;
     }
-}
-
-std::string SystemErrorText(int error) {
-    return error != 0 ? std::strerror(error) : "";
 }
 
 // What a failed start leaves behind: a line in the log, the reason for the window.

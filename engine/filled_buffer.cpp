@@ -1,7 +1,5 @@
 #include "engine/filled_buffer.h"
 
-#include <cstring>
-
 #include "codec/capture_buffer_encoding.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
@@ -24,8 +22,7 @@ int32_t WriteToRecording(const void* data, int32_t bytes) {
 void WriteFailed() {
     CaptureSession& s = captureSession;
     s.failed = 1;
-    const int error = platform::Current<platform::FileIo>().LastError();
-    s.failureDetail = error != 0 ? std::strerror(error) : "";
+    s.failureDetail = SystemErrorText(platform::Current<platform::FileIo>().LastError());
     RequestEnd(kWriteFailed);
 }
 

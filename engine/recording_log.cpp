@@ -15,19 +15,20 @@ namespace sonocap {
 
 namespace {
 
-constexpr int64_t kFramesPerSecond = kSampleRate;
-
 void WriteLine(const std::string& text) {
-    const char* path = captureSession.filePath;
-    platform::Current<platform::EventLog>().Write(std::string("sonocap: ") +
-                                                  (path[0] != '\0' ? path : "") +
-                                                  (path[0] != '\0' ? ": " : "") + text);
+    std::string line = "sonocap: ";
+    if (captureSession.filePath[0] != '\0') line += std::string(captureSession.filePath) + ": ";
+    platform::Current<platform::EventLog>().Write(line + text);
 }
 
 }  // namespace
 
+std::string SystemErrorText(int error) {
+    return error != 0 ? std::strerror(error) : "";
+}
+
 std::string TakeTimeText(int64_t frames) {
-    const int64_t tenths = frames * 10 / kFramesPerSecond;
+    const int64_t tenths = frames * 10 / kSampleRate;
     char text[48];
     std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", tenths / 36000,
                   static_cast<int>(tenths / 600 % 60), static_cast<int>(tenths / 10 % 60),
@@ -67,7 +68,7 @@ void LogRecordingStopped() {
 }
 
 void LogFileFailure(const std::string& what, int systemError) {
-    WriteLine(what + (systemError != 0 ? std::string(": ") + std::strerror(systemError) : ""));
+    WriteLine(what + (systemError != 0 ? ": " + SystemErrorText(systemError) : ""));
 }
 
 void ReportInputLoss() {
@@ -82,7 +83,7 @@ void ReportInputLoss() {
     if (events > 1) text += std::to_string(events) + " times, the last ";
     text += "at " + TakeTimeText(now.atFrame);
     if (frames > 0) {
-        text += " (about " + std::to_string(frames * 1000 / kFramesPerSecond) + " ms" +
+        text += " (about " + std::to_string(frames * 1000 / kSampleRate) + " ms" +
                 (events > 1 ? " in all)" : ")");
     } else {
         text += " (length unknown)";

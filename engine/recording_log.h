@@ -8,6 +8,9 @@
 
 namespace sonocap {
 
+// The system's text for an error number ("No space left on device"); empty for 0.
+std::string SystemErrorText(int error);
+
 // "0:03:12.4": the hours, minutes, seconds and tenths of `frames` of a recording.
 std::string TakeTimeText(int64_t frames);
 

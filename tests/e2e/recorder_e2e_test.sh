@@ -100,6 +100,16 @@ focus_recorder() {
     wait_focus "$recorder" 10 || fail "the recorder does not take the keyboard focus"
 }
 
+# Presses Record and answers the WAV save dialog with the name $1, after a screenshot named $2
+# when one is given.
+start_wave_take() {
+    click_control "$recorder" $RECORD_BUTTON
+    save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for $1"
+    wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+    [ -z "${2:-}" ] || screenshot "$2"
+    type_and_enter "$1"
+}
+
 # Fails unless message box $1 holds the text $2, read up to three times.
 expect_message() {
     local win=$1 expected=$2 text
@@ -307,11 +317,7 @@ screenshot second-start
     fail "the compression box is not ticked at the second start"
 click_control "$recorder" $COMPRESSION_CHECK
 park_pointer
-click_control "$recorder" $RECORD_BUTTON
-save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for a wave file"
-wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
-screenshot save-dialog-wav
-type_and_enter take2
+start_wave_take take2 save-dialog-wav
 take2=$recordings/take2.wav
 wait_file_size "$take2" 0 10 || fail "no file $take2"
 wav_started=$(date +%s%N)
@@ -322,10 +328,7 @@ wav_stopped=$(date +%s%N)
 park_pointer
 wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
 # A take shorter than one capture buffer.
-click_control "$recorder" $RECORD_BUTTON
-save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for take3"
-wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
-type_and_enter take3
+start_wave_take take3
 take3=$recordings/take3.wav
 wait_file_size "$take3" 0 10 || fail "no file $take3"
 sleep 0.3
@@ -339,10 +342,7 @@ full_disk=$work/full-disk
 mkdir -p "$full_disk"
 if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
     mounted_disk=$full_disk
-    click_control "$recorder" $RECORD_BUTTON
-    save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for the full disk"
-    wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
-    type_and_enter "$full_disk/full"
+    start_wave_take "$full_disk/full"
     park_pointer
     full=$full_disk/full.wav
     wait_file_size "$full" 0 10 || fail "no file $full"
@@ -359,10 +359,7 @@ else
 fi
 
 note "   the input stops delivering (feeder gone): the take ends by itself after 3 s"
-click_control "$recorder" $RECORD_BUTTON
-save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for the silent take"
-wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
-type_and_enter "$recordings/silent"
+start_wave_take "$recordings/silent"
 park_pointer
 silent=$recordings/silent.wav
 wait_file_size "$silent" 44 10 || fail "silent.wav does not grow"
@@ -384,10 +381,7 @@ note "7. the X server dies while recording: the take is finished, the settings a
 start_recorder "$app" "$recordings"
 recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window at the third start"
 window_geometry "$recorder"
-click_control "$recorder" $RECORD_BUTTON
-save=$(wait_window "$WAVE_SAVE_TITLE" 30) || fail "no save dialog for take4"
-wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
-type_and_enter "$recordings/take4"
+start_wave_take "$recordings/take4"
 take4=$recordings/take4.wav
 wait_file_size "$take4" 44 10 || fail "take4.wav does not grow"
 rm -f "$par"

@@ -1,8 +1,10 @@
 // Feeds raw audio (s16le, stereo, 44 100 frames/s) into the test audio server's FIFO at the pace
-// of the wall clock, 441 frames every 10 ms, starting over at the end of the file, until it is
-// killed. It never blocks in a write, so SIGTERM ends it at once.
+// of the wall clock, in pieces of FRAMES frames (441: one every 10 ms), starting over at the
+// end of the file, until it is killed. The server hands every piece on to its clients as it
+// comes, so the piece size sets how often a recording client is woken. It never blocks in a
+// write, so SIGTERM ends it at once.
 //
-//   fifo_feeder FIFO SIGNAL.raw
+//   fifo_feeder FIFO SIGNAL.raw [FRAMES=441]
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -18,19 +21,27 @@
 namespace {
 
 constexpr std::size_t kFrameBytes = 4;
-constexpr std::size_t kPieceBytes = 441 * kFrameBytes;
+constexpr long kFramesPerSecond = 44100;
+// A larger piece is no longer written to the FIFO in one step.
+constexpr long kMostFramesPerPiece = 4096 / kFrameBytes;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: fifo_feeder FIFO SIGNAL.raw\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: fifo_feeder FIFO SIGNAL.raw [FRAMES=441]\n");
         return 2;
     }
+    const long pieceFrames = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 441;
+    if (pieceFrames < 1 || pieceFrames > kMostFramesPerPiece) {
+        std::fprintf(stderr, "fifo_feeder: FRAMES must be 1 to %ld\n", kMostFramesPerPiece);
+        return 2;
+    }
+    const std::size_t pieceBytes = static_cast<std::size_t>(pieceFrames) * kFrameBytes;
     std::ifstream in(argv[2], std::ios::binary);
     const std::vector<char> signal((std::istreambuf_iterator<char>(in)),
                                    std::istreambuf_iterator<char>());
-    if (signal.size() < kPieceBytes || signal.size() % kFrameBytes != 0) {
+    if (signal.size() < pieceBytes || signal.size() % kFrameBytes != 0) {
         std::fprintf(stderr, "fifo_feeder: %s is not whole stereo frames\n", argv[2]);
         return 1;
     }
@@ -41,10 +52,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     using Clock = std::chrono::steady_clock;
-    auto next = Clock::now();
+    // The time of piece n is counted from the start, so no rounding adds up.
+    auto start = Clock::now();
+    long piece = 0;
     std::size_t at = 0;
     for (;;) {
-        std::size_t left = kPieceBytes;
+        std::size_t left = pieceBytes;
         while (left > 0) {
             const std::size_t run = std::min(left, signal.size() - at);
             const ssize_t n = write(fd, signal.data() + at, run);
@@ -58,8 +71,16 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
-        next += std::chrono::milliseconds(10);
-        if (Clock::now() - next > std::chrono::milliseconds(50)) next = Clock::now();
+        ++piece;
+        auto next =
+            start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                        static_cast<double>(piece * pieceFrames) / kFramesPerSecond));
+        // A writer held up for long starts its pace again instead of catching up in a burst.
+        if (Clock::now() - next > std::chrono::milliseconds(50)) {
+            start = Clock::now();
+            piece = 0;
+            next = start;
+        }
         std::this_thread::sleep_until(next);
     }
 }

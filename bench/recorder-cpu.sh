@@ -2,13 +2,23 @@
 # What the recorder costs the machine, as a whole process: the real program from a fresh copy
 # of its directory with a valid parameter file (compression and DC filter on), on a private X
 # server, recording from the test audio server's source while corpus music is fed at real time.
-# Each run measures the window at rest, then a recording; the medians of all runs close the
-# report.
+# Each run measures the window at rest, then a recording, then two peers in the same
+# conditions: bench/idle_window_peer (a bare dialog with the window's three 55 ms timers, the
+# floor at rest) and bench/capture_peer (PortAudio alone, recording as the recorder does, the
+# floor of the audio path). The medians of all runs and the recorder's ratios to its floors
+# close the report.
 #
-#   bench/recorder-cpu.sh [BUILD_DIR=build] [RUNS=3] [REST_S=30] [RECORD_S=60]
+#   bench/recorder-cpu.sh [BUILD_DIR=build] [RUNS=3] [REST_S=30] [RECORD_S=60] [PIECE=441]
 #
-# CPU is utime + stime of /proc/PID/stat (all threads, also ended ones) as a share of one core;
-# wake-ups are the voluntary context switches of all the recorder's threads per second; peak
+# The music reaches the test source in pieces of PIECE frames (441: every 10 ms). The audio
+# server hands each piece on to the recorder as it comes, so PIECE sets how often the
+# recorder's audio threads wake: 1024 is the pace at which a device source delivers what the
+# recorder asks for (1024-frame periods).
+#
+# CPU is the time the scheduler counted on a CPU for all the recorder's threads
+# (/proc/PID/task/*/schedstat, in ns) as a share of one core, with utime + stime of
+# /proc/PID/stat (counted in 10 ms ticks) beside it; wake-ups are the voluntary context
+# switches of all its threads per second; each figure is also given thread by thread; peak
 # memory is VmHWM. The load average is printed beside each figure: other work on the machine
 # slows the recorder's own work down too.
 set -euo pipefail
@@ -18,9 +28,12 @@ build_dir=$(cd "${1:-$source_dir/build}" && pwd)
 runs=${2:-3}
 rest_s=${3:-30}
 record_s=${4:-60}
+piece=${5:-441}
 work=$(mktemp -d "${TMPDIR:-/tmp}/sonocap-cpu-XXXXXX")
 out=$work/shots
 feeder=$build_dir/tests/e2e/fifo_feeder
+idle_peer=$build_dir/bench/idle_window_peer
+capture_peer=$build_dir/bench/capture_peer
 . "$source_dir/tests/e2e/x_session.sh"
 . "$source_dir/tests/e2e/recorder_controls.sh"
 # A failed run shows what the recorder and the X server said before the folder goes.
@@ -28,8 +41,9 @@ trap 'status=$?; [ "$status" -ne 0 ] && tail -n 5 "$work/sonocap.log" "$work/xvf
     session_cleanup; rm -rf "$work"' EXIT
 trap 'exit 1' TERM INT HUP
 
-[ -x "$build_dir/sonocap" ] && [ -x "$feeder" ] ||
-    fail "build sonocap and fifo_feeder first: cmake --build $build_dir --target sonocap fifo_feeder"
+[ -x "$build_dir/sonocap" ] && [ -x "$feeder" ] && [ -x "$idle_peer" ] && [ -x "$capture_peer" ] ||
+    fail "build the recorder, the feeder and the peers first: cmake --build $build_dir --target" \
+        "sonocap fifo_feeder idle_window_peer capture_peer"
 mkdir -p "$out" "$work/home"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 ticks_per_s=$(getconf CLK_TCK)
@@ -38,7 +52,7 @@ use_audio_server
 start_x_server
 corpus=$(sed -n 's/^SONOCAP_CORPUS_DIR:PATH=//p' "$build_dir/CMakeCache.txt")
 sox -D "$corpus/d2_game_score.wav" -t raw "$work/signal.raw"
-start_feeder "$work/signal.raw"
+start_feeder "$work/signal.raw" "$piece"
 
 # A 272-byte parameter file: the magic, the recordings folder as last directory, compression
 # and DC filter on.
@@ -54,23 +68,56 @@ write_parameters() {
 }
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'; }
 load1() { cut -d' ' -f1 /proc/loadavg; }
 
-# Measures process $1 for $2 seconds; sets CPU (percent of one core) and WAKE (per second).
-measure() {
-    local pid=$1 seconds=$2 t0 w0 s0 t1 w1 s1
-    t0=$(cpu_ticks "$pid") w0=$(wakeups "$pid") s0=${EPOCHREALTIME/./}
-    sleep "$seconds"
-    t1=$(cpu_ticks "$pid") w1=$(wakeups "$pid") s1=${EPOCHREALTIME/./}
-    kill -0 "$pid" 2>/dev/null || fail "the recorder ended during the measurement"
-    CPU=$(awk -v t=$((t1 - t0)) -v hz="$ticks_per_s" -v us=$((s1 - s0)) \
-        'BEGIN { printf "%.2f", 100 * t / hz / (us / 1e6) }')
-    WAKE=$(awk -v w=$((w1 - w0)) -v us=$((s1 - s0)) 'BEGIN { printf "%.1f", w / (us / 1e6) }')
-    TICKS=$((t1 - t0))
+# One line per thread: its id, CPU time in ns (exact, from the scheduler), voluntary context
+# switches and name.
+threads() {
+    local task
+    for task in /proc/"$1"/task/*; do
+        { read -r ns _ <"$task/schedstat" &&
+            awk -v t="${task##*/}" -v ns="$ns" '/^voluntary_ctxt_switches/ { w = $2 }
+                /^Name:/ { n = $2 } END { printf "%s %s %s %s\n", t, ns, w, n }' "$task/status"
+        } 2>/dev/null || true
+    done
 }
 
-rest_cpu=() rest_wake=() rec_cpu=() rec_wake=() peak_kb=()
+# Measures process $1 for $2 seconds. Sets CPU (percent of one core, exact), TICKS_CPU (the
+# same from the kernel's 10 ms ticks, utime + stime), WAKE (per second), and prints where they
+# went, thread by thread. Threads that start during the measurement count from zero.
+measure() {
+    local pid=$1 seconds=$2 before after t0 t1 s0 s1
+    before=$(threads "$pid") t0=$(cpu_ticks "$pid") s0=${EPOCHREALTIME/./}
+    sleep "$seconds"
+    after=$(threads "$pid") t1=$(cpu_ticks "$pid") s1=${EPOCHREALTIME/./}
+    kill -0 "$pid" 2>/dev/null || fail "the recorder ended during the measurement"
+    local us=$((s1 - s0))
+    awk -v us="$us" 'NR == FNR { ns[$1] = $2; w[$1] = $3; next }
+        { dn = $2 - ns[$1]; dw = $3 - w[$1]
+          if (dn > 0 || dw > 0)
+              printf "    thread %-16s %5.2f %% of a core, %6.1f wake-ups/s\n", $4, dn / 10 / us, dw * 1e6 / us }' \
+        <(printf '%s\n' "$before") <(printf '%s\n' "$after")
+    read -r CPU WAKE < <(awk -v us="$us" 'NR == FNR { ns[$1] = $2; w[$1] = $3; next }
+        { dn += $2 - ns[$1]; dw += $3 - w[$1] }
+        END { printf "%.2f %.1f\n", dn / 10 / us, dw * 1e6 / us }' \
+        <(printf '%s\n' "$before") <(printf '%s\n' "$after"))
+    TICKS_CPU=$(awk -v t=$((t1 - t0)) -v hz="$ticks_per_s" -v us="$us" \
+        'BEGIN { printf "%.2f", 100 * t / hz / (us / 1e6) }')
+}
+
+# Runs peer $1 for $2 seconds of measurement after $3 seconds of settling; sets CPU and WAKE.
+measure_peer() {
+    local program=$1 seconds=$2 settle=$3 pid
+    "$program" 2>>"$work/peer.log" &
+    pid=$!
+    session_pids+=("$pid")
+    sleep "$settle"
+    measure "$pid" "$seconds"
+    stop_pid "$pid"
+    forget_pid "$pid"
+}
+
+rest_cpu=() rest_wake=() rec_cpu=() rec_wake=() peak_kb=() idle_cpu=() capture_cpu=()
 for run in $(seq "$runs"); do
     app=$work/app$run recordings=$work/recordings$run
     mkdir -p "$recordings"
@@ -84,7 +131,7 @@ for run in $(seq "$runs"); do
     sleep 5
     measure "$app_pid" "$rest_s"
     rest_cpu+=("$CPU") rest_wake+=("$WAKE")
-    note "run $run at rest:   $CPU % of a core ($TICKS ticks in $rest_s s), $WAKE wake-ups/s, load $(load1)"
+    note "run $run at rest:   $CPU % of a core ($TICKS_CPU % in ticks), $WAKE wake-ups/s, load $(load1)"
 
     click_control "$recorder" $RECORD_BUTTON
     save=$(wait_window "$COMPAXA_SAVE_TITLE" 30) || fail "no save dialog for a Compaxa file"
@@ -97,7 +144,7 @@ for run in $(seq "$runs"); do
     rec_cpu+=("$CPU") rec_wake+=("$WAKE")
     peak=$(awk '/^VmHWM/ { print $2 }' "/proc/$app_pid/status")
     peak_kb+=("$peak")
-    note "run $run recording: $CPU % of a core ($TICKS ticks in $record_s s), $WAKE wake-ups/s, peak RSS $peak kB, load $(load1)"
+    note "run $run recording: $CPU % of a core ($TICKS_CPU % in ticks), $WAKE wake-ups/s, peak RSS $peak kB, load $(load1)"
 
     xdotool mousemove --window "$recorder" 1 1 click 1
     wait_focus "$recorder" 10 || fail "the recorder does not take the keyboard focus"
@@ -109,11 +156,24 @@ for run in $(seq "$runs"); do
     if [ -s "$work/sonocap.log" ]; then sed 's/^/  recorder: /' "$work/sonocap.log"; fi
     : >"$work/sonocap.log"
     rm -rf "$recordings"
+
+    measure_peer "$idle_peer" "$rest_s" 5
+    idle_cpu+=("$CPU")
+    note "run $run idle window peer:  $CPU % of a core, $WAKE wake-ups/s, load $(load1)"
+    measure_peer "$capture_peer" "$record_s" 2
+    capture_cpu+=("$CPU")
+    note "run $run capture peer:      $CPU % of a core, $WAKE wake-ups/s, load $(load1)"
 done
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; print m }'; }
-echo "medians of $runs runs (CPU as a share of one core):"
+echo "medians of $runs runs (CPU as a share of one core; music in pieces of $piece frames):"
 printf '  at rest (%s s):                      %6s %%  %7s wake-ups/s\n' "$rest_s" \
     "$(median "${rest_cpu[@]}")" "$(median "${rest_wake[@]}")"
 printf '  recording, compression + filter (%s s): %6s %%  %7s wake-ups/s  peak RSS %s kB\n' \
     "$record_s" "$(median "${rec_cpu[@]}")" "$(median "${rec_wake[@]}")" "$(median "${peak_kb[@]}")"
+idle=$(median "${idle_cpu[@]}") capture=$(median "${capture_cpu[@]}")
+printf '  peers: idle window %s %%, capture %s %%\n' "$idle" "$capture"
+awk -v rest="$(median "${rest_cpu[@]}")" -v rec="$(median "${rec_cpu[@]}")" -v idle="$idle" \
+    -v capture="$capture" 'BEGIN {
+        printf "  at rest %.2f x the idle window; recording %.2f x the idle window and capture together\n",
+            rest / idle, rec / (idle + capture) }'

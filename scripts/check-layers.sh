@@ -38,11 +38,13 @@ if grep -rnE '^#include <(Q[A-Za-z]+|portaudio\.h|alsa/|jack/)' codec engine set
   status=1
 fi
 
-# Only the recording tests against the real device, and the PortAudio layer's own test, may
-# link the sound system.
+# Only the recording tests against the real device, the PortAudio layer's own test and the
+# benchmark's capture peer (which records from the real device) may link the sound system.
 if [ $# -ge 1 ]; then
   while IFS= read -r program; do
-    case $program in */engine_capture_audio_test | */platform_portaudio_test) continue ;; esac
+    case $program in
+      */engine_capture_audio_test | */platform_portaudio_test | */bench/capture_peer) continue ;;
+    esac
     if ldd "$program" 2>/dev/null | grep -q libportaudio; then
       echo "check-layers: $program links PortAudio but records from no real device" >&2
       status=1

@@ -87,15 +87,12 @@ void LevelMeter::timerEvent(QTimerEvent* event) {
         QWidget::timerEvent(event);
         return;
     }
-    // Decided once the owner's timer of the same moment has written its target, as the
-    // repaint would have been.
-    if (stepPending_) return;
-    stepPending_ = true;
-    QMetaObject::invokeMethod(this, &LevelMeter::StepOrRepaint, Qt::QueuedConnection);
+    // The owner starts its own timer of the same period first, and Qt fires timers that fall
+    // due together in the order they were started: the target of this moment is written.
+    StepOrRepaint();
 }
 
 void LevelMeter::StepOrRepaint() {
-    stepPending_ = false;
     const QWindow* window = this->window()->windowHandle();
     const bool onScreen = isVisible() && window != nullptr && window->isExposed();
     if (onScreen && !memorySurface.isNull() &&

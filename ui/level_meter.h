@@ -74,7 +74,6 @@ class LevelMeter final : public QWidget {
 
     QImage memorySurface;
     int32_t drawnLit_ = -1;  // the lit limit of the picture in the surface; -1 before the first
-    bool stepPending_ = false;
 };
 
 }  // namespace sonocap

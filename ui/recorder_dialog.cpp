@@ -248,9 +248,11 @@ void RecorderDialog::Initialize() {
 
     // The three 55 ms timers are started back to back: Qt lets timers that fall due within
     // the same few milliseconds share one wake-up, which timers started further apart do not.
+    // The display timer comes first, so that each bar steps toward the target written in the
+    // same wake-up.
+    displayTimer = startTimer(kDisplayTimerMs);
     LeftMeter->Initialize();
     RightMeter->Initialize();
-    displayTimer = startTimer(kDisplayTimerMs);
 
     CompressionCheck->setChecked(parameterRecord.compression != 0);
     DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);

@@ -90,7 +90,7 @@ measure() {
     before=$(threads "$pid") t0=$(cpu_ticks "$pid") s0=${EPOCHREALTIME/./}
     sleep "$seconds"
     after=$(threads "$pid") t1=$(cpu_ticks "$pid") s1=${EPOCHREALTIME/./}
-    kill -0 "$pid" 2>/dev/null || fail "the recorder ended during the measurement"
+    kill -0 "$pid" 2>/dev/null || fail "the measured program ended during the measurement"
     local us=$((s1 - s0))
     awk -v us="$us" 'NR == FNR { ns[$1] = $2; w[$1] = $3; next }
         { dn = $2 - ns[$1]; dw = $3 - w[$1]

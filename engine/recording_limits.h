@@ -33,7 +33,6 @@ inline bool NextBufferFits(bool compressed, int64_t bytesWritten, int64_t dataBy
 // Whole seconds of audio that a recording with these counters can still take before it stops
 // at the size limit. A compressed recording is scaled by the ratio reached so far.
 inline int64_t SecondsBeforeSizeLimit(bool compressed, int64_t bytesWritten, int64_t dataBytes) {
-    constexpr int64_t kBytesPerSecond = int64_t{kSampleRate} * kBytesPerFrame;
     const auto wholeBuffers = [](int64_t bytes) { return bytes - bytes % kBytesPerBuffer; };
     if (!compressed) return wholeBuffers(kMaxWaveDataBytes - bytesWritten) / kBytesPerSecond;
     int64_t audioBytes = wholeBuffers(kLargestSizeField - dataBytes);

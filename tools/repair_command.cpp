@@ -119,7 +119,6 @@ struct Repair {
     RepairPlan plan;
     std::unique_ptr<InputFile> original;  // the file as checked, until the backups hold it
     struct stat checked {};
-    uint64_t originalLength = 0;
     uint64_t cutBytes = 0;
     FileDescriptor fd;  // open for writing from the backup on
 };
@@ -146,7 +145,6 @@ int PlanRepair(Repair& r, bool salvage) {
     const uint8_t* data = r.original->data();
     const size_t size = r.original->size();
     if (stat(r.path.c_str(), &r.checked) != 0) return ReportError(r.path, std::strerror(errno));
-    r.originalLength = size;
 
     r.kind = RecognizeRecording(data, size);
     if (r.kind == RecordingKind::Unknown) {

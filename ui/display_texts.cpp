@@ -19,7 +19,7 @@ int64_t SecondsLeft(uint64_t freeBytes, int64_t totalFrames, int64_t bytesWritte
                     bool compressed) {
     const auto uncompressed = static_cast<int64_t>(freeBytes / kBytesPerSecond);
     if (!compressed || bytesWritten == 0) return uncompressed;
-    const int64_t recordedBytes = totalFrames * 4;
+    const int64_t recordedBytes = totalFrames * kBytesPerFrame;
     return static_cast<int64_t>(static_cast<double>(recordedBytes) *
                                 static_cast<double>(uncompressed) /
                                 static_cast<double>(bytesWritten));

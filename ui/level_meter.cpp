@@ -95,9 +95,10 @@ void LevelMeter::timerEvent(QTimerEvent* event) {
 void LevelMeter::StepOrRepaint() {
     const QWindow* window = this->window()->windowHandle();
     const bool onScreen = isVisible() && window != nullptr && window->isExposed();
+    const float next = NextLevel();
     if (onScreen && !memorySurface.isNull() &&
-        SegmentLimit(width * static_cast<double>(NextLevel())) == drawnLit_) {
-        shownLevel = NextLevel();
+        SegmentLimit(width * static_cast<double>(next)) == drawnLit_) {
+        shownLevel = next;
         return;
     }
     update();

@@ -61,7 +61,6 @@ class RecorderDialog final : public QDialog {
     // The window's context menu: Minimize, Close, a separator and the About item.
     QMenu* SystemMenu() const { return systemMenu_; }
     QAction* AboutAction() const { return aboutAction_; }
-    bool IsClosing() const { return closing_; }
 
     ImageButton* RecordButton;
     ImageButton* PauseButton;

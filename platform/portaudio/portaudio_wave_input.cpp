@@ -112,7 +112,6 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     while (completed_.Pop() != nullptr) {
     }
     position_.store(0, std::memory_order_relaxed);
-    lostFrames_.store(0, std::memory_order_relaxed);
     lossFrames_.store(0, std::memory_order_relaxed);
     lossAtFrame_.store(0, std::memory_order_relaxed);
     lossEvents_.store(0, std::memory_order_release);
@@ -191,10 +190,6 @@ void PortAudioWaveInput::Capture(const int16_t* input, int64_t frameCount, doubl
             current_ = nullptr;
             wake = true;
         }
-    }
-    if (done < frameCount) {
-        lostFrames_.store(lostFrames_.load(std::memory_order_relaxed) + (frameCount - done),
-                          std::memory_order_relaxed);
     }
     // The position counts every frame, stored or lost, and is published after the frames.
     position_.store(position_.load(std::memory_order_relaxed) + frameCount,

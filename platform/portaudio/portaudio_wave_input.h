@@ -34,9 +34,6 @@ class PortAudioWaveInput final : public WaveInput {
     int NotificationDescriptor() const override { return wake_; }
     void DeliverNotifications() override;
 
-    // Frames the callback received while no buffer was queued, since the open.
-    int64_t LostFrames() const { return lostFrames_.load(std::memory_order_relaxed); }
-
     // The stream's callback, on the audio thread: no allocation, no lock, and no system call
     // but the wake-up of the event loop when a buffer is full. `input` is nullptr when the
     // stream has no data for the frames. `adcTime` is the stream's input time of the first
@@ -63,7 +60,6 @@ class PortAudioWaveInput final : public WaveInput {
     uint32_t currentBytes_ = 0;
     // Published after the frames it counts are in the buffers.
     std::atomic<int64_t> position_{0};
-    std::atomic<int64_t> lostFrames_{0};
     // Input dropped before the callback; the count of events is published last.
     double nextAdcTime_ = 0.0;  // callback thread only, and Start while no callback runs
     std::atomic<int64_t> lossEvents_{0};

@@ -9,7 +9,7 @@ namespace sonocap::platform {
 
 namespace {
 
-constexpr int kSignals[4] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+constexpr int kSignals[kTerminationSignals] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 int wakePipe[2] = {-1, -1};
 
 void OnSignal(int signalNumber) {
@@ -30,12 +30,12 @@ QtTerminationSignals::QtTerminationSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &action, &previous_[i]);
+    for (int i = 0; i < kTerminationSignals; ++i) sigaction(kSignals[i], &action, &previous_[i]);
 }
 
 QtTerminationSignals::~QtTerminationSignals() {
     if (!notifier_) return;
-    for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+    for (int i = 0; i < kTerminationSignals; ++i) sigaction(kSignals[i], &previous_[i], nullptr);
     notifier_.reset();
     close(wakePipe[0]);
     close(wakePipe[1]);

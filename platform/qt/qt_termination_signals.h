@@ -11,6 +11,8 @@
 
 namespace sonocap::platform {
 
+inline constexpr int kTerminationSignals = 4;
+
 class QtTerminationSignals final : public QObject {
     Q_OBJECT
 
@@ -26,7 +28,7 @@ class QtTerminationSignals final : public QObject {
     void Drain();
 
     std::unique_ptr<QSocketNotifier> notifier_;
-    struct sigaction previous_[4] = {};
+    struct sigaction previous_[kTerminationSignals] = {};
 };
 
 }  // namespace sonocap::platform

@@ -216,8 +216,7 @@ TEST_P(CaptureAudio, StoresTheFedSignalExactly) {
     EXPECT_EQ(captureSession.failed, 0);
     EXPECT_EQ(PoolCount(), 0);
 
-    const test::ReadBack file =
-        c.compressed ? test::ReadCompressedRecording(path) : test::ReadWaveRecording(path);
+    const test::ReadBack file = test::ReadBackRecording(c.compressed, path);
     ASSERT_TRUE(file.ok) << file.error;
     const int64_t frames = static_cast<int64_t>(file.samples.size() / 2);
     // About 3 s arrive; at least five whole buffers are stored.

@@ -198,8 +198,7 @@ TEST_P(CaptureSessionEmptyRecording, StoppedBeforeAnyInputIsTheHeaderAlone) {
     UseFormat(c.compressed);
     ASSERT_EQ(StartInto("take"), kRecordingStarted);
     StopRecording();
-    const test::ReadBack file = c.compressed ? test::ReadCompressedRecording(PathOf("take"))
-                                             : test::ReadWaveRecording(PathOf("take"));
+    const test::ReadBack file = test::ReadBackRecording(c.compressed, PathOf("take"));
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(file.fileBytes, c.fileBytes);
     EXPECT_EQ(file.sizeField, c.sizeField);
@@ -248,8 +247,7 @@ TEST_P(CaptureSessionKeptAtStop, StoresEveryFrameCapturedUpToTheStop) {
     StopRecording();
     EXPECT_EQ(Pump(), 0u);
     EXPECT_EQ(captureSession.totalFrames, c.captured);
-    const test::ReadBack file = c.compressed ? test::ReadCompressedRecording(PathOf(name))
-                                             : test::ReadWaveRecording(PathOf(name));
+    const test::ReadBack file = test::ReadBackRecording(c.compressed, PathOf(name));
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(file.samples, NumberedFrames(c.stored));
     EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf(name) + ": recording stopped after " +

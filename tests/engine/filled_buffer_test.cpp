@@ -30,10 +30,6 @@ std::vector<int16_t> Frames(const std::vector<int16_t>& samples, int64_t first, 
     return {samples.begin() + 2 * first, samples.begin() + 2 * (first + count)};
 }
 
-test::ReadBack ReadBackRecording(bool compressed, const std::string& path) {
-    return compressed ? test::ReadCompressedRecording(path) : test::ReadWaveRecording(path);
-}
-
 class FilledBufferFormat : public CaptureFixture, public ::testing::WithParamInterface<bool> {
   protected:
     bool compressed() const { return GetParam(); }
@@ -52,7 +48,7 @@ TEST_P(FilledBufferFormat, SixFullBuffersAreStoredWhole) {
     }
     const int64_t bytesWritten = captureSession.bytesWritten;
     StopRecording();
-    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    const test::ReadBack file = test::ReadBackRecording(compressed(), PathOf(name()));
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(file.samples, signal);
     if (compressed()) {
@@ -77,7 +73,7 @@ TEST_P(FilledBufferFormat, APauseBufferOfTenFramesIsStoredAsFarAsTheFormatAllows
     EXPECT_EQ(captureSession.totalFrames, 10);
     EXPECT_EQ(captureSession.ringIndex, kFramesPerBuffer);
     StopRecording();
-    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    const test::ReadBack file = test::ReadBackRecording(compressed(), PathOf(name()));
     ASSERT_TRUE(file.ok) << file.error;
     if (compressed()) {
         // Eight records of one frame; the last two frames are not stored.
@@ -111,7 +107,7 @@ TEST_P(FilledBufferFormat, ABufferUnderFourBytesAddsNoFrames) {
     } else {
         EXPECT_EQ(bytes.size(), 44u);
     }
-    EXPECT_TRUE(ReadBackRecording(compressed(), PathOf(name())).ok);
+    EXPECT_TRUE(test::ReadBackRecording(compressed(), PathOf(name())).ok);
 }
 
 TEST_P(FilledBufferFormat, ABufferOf16383FramesLosesOnlyWhatEighthsCannotHold) {
@@ -123,7 +119,7 @@ TEST_P(FilledBufferFormat, ABufferOf16383FramesLosesOnlyWhatEighthsCannotHold) {
     Pump();
     EXPECT_EQ(captureSession.totalFrames, kFramesPerBuffer - 1);
     StopRecording();
-    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    const test::ReadBack file = test::ReadBackRecording(compressed(), PathOf(name()));
     ASSERT_TRUE(file.ok) << file.error;
     if (compressed()) {
         EXPECT_EQ(file.dataField, 65504u);
@@ -143,7 +139,7 @@ TEST_P(FilledBufferFormat, TheFilterRunsAsOneFilterAcrossBuffers) {
     ASSERT_EQ(StartInto(name()), kRecordingStarted);
     Capture(signal);
     StopRecording();
-    const test::ReadBack file = ReadBackRecording(compressed(), PathOf(name()));
+    const test::ReadBack file = test::ReadBackRecording(compressed(), PathOf(name()));
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(file.samples, expected);
     EXPECT_NE(file.samples, signal);
@@ -350,7 +346,7 @@ TEST_P(FilledBufferFault, EndsTheTakeWithAFileThatHoldsEverythingWholeBeforeIt) 
     const int64_t storedFrames = captureSession.dataBytes / 4;
     EXPECT_GE(storedFrames, kFramesPerBuffer);
     EXPECT_LT(storedFrames, 2 * kFramesPerBuffer);
-    const test::ReadBack file = ReadBackRecording(c.compressed, PathOf(name));
+    const test::ReadBack file = test::ReadBackRecording(c.compressed, PathOf(name));
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(static_cast<int64_t>(file.fileBytes), headerBytes + kept);
     EXPECT_EQ(file.samples, NumberedFrames(static_cast<int32_t>(storedFrames)));

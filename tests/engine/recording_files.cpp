@@ -95,4 +95,8 @@ ReadBack ReadCompressedRecording(const std::string& path) {
     return result;
 }
 
+ReadBack ReadBackRecording(bool compressed, const std::string& path) {
+    return compressed ? ReadCompressedRecording(path) : ReadWaveRecording(path);
+}
+
 }  // namespace sonocap::test

@@ -27,5 +27,7 @@ ReadBack ReadWaveRecording(const std::string& path);
 ReadBack ReadWaveWithSox(const std::string& path);
 // A finished Compaxa file through our reader and decoder.
 ReadBack ReadCompressedRecording(const std::string& path);
+// A finished recording of either kind, as the two readers above read it.
+ReadBack ReadBackRecording(bool compressed, const std::string& path);
 
 }  // namespace sonocap::test

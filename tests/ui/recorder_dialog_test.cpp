@@ -185,7 +185,7 @@ class RecorderDialogTest : public QObject {
         QFETCH(int, fault);
         QFETCH(QString, reason);
         platform::FakeFileIo files;
-        platform::Install<platform::FileIo>(&files);
+        const platform::LayerGuard<platform::FileIo> filesGuard{files};
         rig->device.openResult =
             fault == kDeviceNotOpened ? platform::kWaveNoDevice : platform::kWaveOk;
         rig->device.openFailureText = "no audio input device";
@@ -202,18 +202,16 @@ class RecorderDialogTest : public QObject {
         QCOMPARE(recording, 1);
         QCOMPARE(dialog->RecordButton->toolTip(), QString("Stop"));
         ClickStop();
-        platform::Install<platform::FileIo>(nullptr);
     }
 
     void aFullDiskEndsTheTakeAndTheButtonSaysWhy() {
         platform::FakeFileIo files;
         files.diskSpaceBytes = 44 + 1001;
-        platform::Install<platform::FileIo>(&files);
+        const platform::LayerGuard<platform::FileIo> filesGuard{files};
         StartInto("full.wav");
         QCOMPARE(recording, 1);
         rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 1000, -1000));
         QTRY_COMPARE_WITH_TIMEOUT(recording, 0, 1000);
-        platform::Install<platform::FileIo>(nullptr);
         QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
         QVERIFY(rig->messages.messages.empty());
         QCOMPARE(dialog->RecordButton->toolTip(),

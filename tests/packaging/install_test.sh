@@ -92,10 +92,10 @@ session_cleanup
 note "uninstalling"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/sonocap-uninstall" \
     >"$work/uninstall.log" 2>&1
-while read -r kind path; do
+while read -r kind path _; do
     case $kind in
-    file | directory)
-        if [ -e "$path" ] || [ -L "$path" ]; then fail "$path is still there"; fi
+    file | link | directory)
+        if [ -e "$prefix/$path" ] || [ -L "$prefix/$path" ]; then fail "$path is still there"; fi
         ;;
     esac
 done <"$work/manifest"

@@ -166,9 +166,11 @@ function(sonocap_install_finish)
     math(EXPR padding "8 - ${digits}")
     string(REPEAT "0" ${padding} zeros)
     set(store "${SONOCAP_STAGE_DIR}/registry")
+    # The App Paths entry, and the installation's own key, which its own helper reads.
+    set(values "@=\"${program_dir}/sonocap\"\n\"npath\"=dword:${zeros}${npath}\n")
     file(WRITE "${store}" "; Sonocap of the package manager, for every user.\n"
-      "[SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS\\Sonocap.exe]\n"
-      "@=\"${program_dir}/sonocap\"\n\"npath\"=dword:${zeros}${npath}\n")
+      "[SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS\\Sonocap.exe]\n${values}"
+      "[SOFTWARE\\Sonocap\\Installations\\${program_dir}]\n${values}")
     file(INSTALL DESTINATION "${SONOCAP_MACHINE_STORE_DIR}" TYPE FILE FILES "${store}")
     set(CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_MANIFEST_FILES}" PARENT_SCOPE)
     return()

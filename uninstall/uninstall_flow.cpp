@@ -69,7 +69,9 @@ UninstallOutcome RunUninstall(UninstallLayers& layers) {
             layers.messages.Show(std::string(kRefusalTitle),
                                  why +
                                      ".\nNothing was started: only the user it belongs to can "
-                                     "remove this installation of Sonocap.");
+                                     "remove this installation of Sonocap (one of the "
+                                     "system's package manager with it: apt remove "
+                                     "sonocap).");
             return UninstallOutcome::NotTrusted;
         }
     }

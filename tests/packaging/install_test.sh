@@ -62,6 +62,10 @@ cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install failed: $(tail -5 "$work/install.log")"
 program=$prefix/lib/sonocap
 cp "$program/sonocap.manifest" "$work/manifest"
+# Installing again over it replaces only its own files and still counts its folders as its own.
+cmake --install "$build_dir" --prefix "$prefix" >"$work/reinstall.log" 2>&1 ||
+    fail "installing again failed: $(tail -5 "$work/reinstall.log")"
+cmp -s "$program/sonocap.manifest" "$work/manifest" || fail "installing again changed the manifest"
 grep -qF "@=\"$program/sonocap\"" "$SONOCAP_REGISTRY" || fail "the installation is not registered"
 for command in sonocap sonocap-cx sonocap-uninstall; do
     [ -x "$prefix/bin/$command" ] || fail "bin/$command is missing"

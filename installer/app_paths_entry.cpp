@@ -77,6 +77,20 @@ std::string MakeFolders(const std::string& folder, uid_t user) {
     return std::string();
 }
 
+// The store's folder must be the user's alone, and the store, when there, a regular file of theirs.
+std::string WhyStoreNotWritable(int folder, const std::string& folderPath, const std::string& path,
+                                uid_t user) {
+    struct stat info {};
+    if (folder < 0 || ::fstat(folder, &info) != 0) return folderPath + " cannot be opened";
+    if (std::string why = uninstall::WhyNotOwn(info, folderPath, user); !why.empty()) return why;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (!S_ISREG(info.st_mode) || info.st_uid != user)) {
+        return path + " is not a regular file of " + uninstall::UserName(user);
+    }
+    return std::string();
+}
+
 }  // namespace
 
 std::string WithoutAppPathsEntry(std::string_view store, std::string_view keyName) {
@@ -149,17 +163,19 @@ std::string WithoutInstallation(std::string_view store, const std::string& direc
     return WithAppPathsEntry(text, *executable, *npath);
 }
 
+std::string WhyStoreNotWritable(const std::string& path, uid_t user) {
+    const std::string folderPath = ParentOf(path);
+    UniqueFd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return WhyStoreNotWritable(folder.get(), folderPath, path, user);
+}
+
 std::string WriteStore(const std::string& path, const std::string& text, uid_t user) {
     const std::string folderPath = ParentOf(path);
     const std::string name = path.substr(path.rfind('/') + 1);
     if (std::string why = MakeFolders(folderPath, user); !why.empty()) return why;
     UniqueFd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info {};
-    if (!folder || ::fstat(folder.get(), &info) != 0) return folderPath + " cannot be opened";
-    if (std::string why = uninstall::WhyNotOwn(info, folderPath, user); !why.empty()) return why;
-    if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        (!S_ISREG(info.st_mode) || info.st_uid != user)) {
-        return path + " is not a regular file of " + uninstall::UserName(user);
+    if (std::string why = WhyStoreNotWritable(folder.get(), folderPath, path, user); !why.empty()) {
+        return why;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string part =

@@ -40,4 +40,7 @@ std::string WithoutInstallation(std::string_view store, const std::string& direc
 // theirs. Empty on success, else why not.
 std::string WriteStore(const std::string& path, const std::string& text, uid_t user);
 
+// Why WriteStore would refuse an existing store's folder or the store; empty when it would not.
+std::string WhyStoreNotWritable(const std::string& path, uid_t user);
+
 }  // namespace sonocap::installer

@@ -100,13 +100,19 @@ UninstallAnswer UninstallInstallation(const RunningInstaller& self,
     // Everything that could stop the removal half-way is looked at before anything goes.
     const std::string& directory = installation->directory;
     std::optional<std::string> store;
-    if (storePath) store = uninstall::ReadRegistryStoreText(*storePath);
+    std::string storeRefused;
+    if (storePath) {
+        store = uninstall::ReadRegistryStoreText(*storePath);
+        if (!store) {
+            storeRefused = *storePath + " is not a registry store (not a readable regular file)";
+        } else if (WithoutInstallation(*store, directory) != *store) {
+            storeRefused = WhyStoreNotWritable(*storePath, user);
+        }
+    }
     if (std::string why = CheckEntries(*installation, user); !why.empty()) {
         answer.message = installation->prefix + "/" + why + ": nothing was removed.";
-    } else if (storePath && !store) {
-        answer.message = *storePath +
-                         " is not a registry store (not a readable regular file): "
-                         "nothing was removed.";
+    } else if (!storeRefused.empty()) {
+        answer.message = storeRefused + ": nothing was removed.";
     } else {
         RemovalReport report;
         RemoveFiles(*installation, user, false, report);

@@ -85,7 +85,7 @@ void ParseValueLine(std::string_view line, RegistryKey& key) {
 }  // namespace
 
 std::optional<std::string> ReadRegistryStoreText(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
     std::optional<std::string> text;
     struct stat info {};

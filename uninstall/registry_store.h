@@ -41,8 +41,9 @@ RegistryStore ParseRegistryStore(std::string_view text);
 // that is an absolute path, else $HOME/.config/sonocap/registry; nothing when none is usable.
 std::optional<std::string> RegistryStorePath(uid_t user = ::geteuid());
 
-// The whole file, when it is a regular file of at most kMaxRegistryStoreBytes; an empty text
-// when it does not exist; nothing otherwise. Opening never blocks (a FIFO in the store's place).
+// The whole file, when it is a regular file of at most kMaxRegistryStoreBytes and not a
+// symbolic link; an empty text when it does not exist; nothing otherwise. Opening never blocks
+// (a FIFO in the store's place).
 std::optional<std::string> ReadRegistryStoreText(const std::string& path);
 
 // The machine's store, which a package installed for every user writes: consulted after the

@@ -12,6 +12,10 @@
 #                     stay; once it can be removed, the helper run again finishes
 #   ... linkprefix    the installation reached through a link above its prefix: removed in
 #                     about 5.5 s, down to the folders the install made
+#   ... otherhome     root registers with nobody's HOME kept (sudo -E) and links planted in
+#                     nobody's store folder: the machine's store (a fresh /etc/xdg in a private
+#                     mount namespace) is written, nobody's home is not touched; nobody's
+#                     helper then says whose the installation is
 set -u
 helper=$1
 scenario=$2
@@ -122,11 +126,35 @@ linkprefix)
     left=$(listing "$root/real")
     [ "$left" = "./deeper ./deeper/still ./deeper/still/prefix " ] || fail "left: $left"
     ;;
+otherhome)
+    mkdir -p "$root/nobody/.config/sonocap"
+    echo "root only" >"$root/secret" && chmod 600 "$root/secret"
+    for name in registry registry.part; do ln -s "$root/secret" "$root/nobody/.config/sonocap/$name"; done
+    chown -hR 65534:65534 "$root/nobody"
+    make_installation "$root/usr-local"
+    before=$(tree "$root/nobody")
+    export root
+    unshare -m bash -c 'mount -t tmpfs -o mode=755 none /etc/xdg || exit 9
+        env -u SONOCAP_REGISTRY HOME="$root/nobody" XDG_CONFIG_HOME="$root/nobody/.config" \
+            "$root/usr-local/lib/sonocap/setup.exe" 1 >/dev/null || exit 8
+        cp /etc/xdg/sonocap/registry "$root/machine-store"
+        setpriv --reuid=65534 --regid=65534 --clear-groups env -u DISPLAY -u WAYLAND_DISPLAY \
+            -u QT_QPA_PLATFORM -u SONOCAP_REGISTRY HOME="$root/nobody" \
+            "$root/usr-local/bin/sonocap-uninstall" 2>"$root/stderr"' || fail "namespace run ended with $?"
+    grep -qF "@=\"$root/usr-local/lib/sonocap/sonocap\"" "$root/machine-store" ||
+        fail "not in the machine's store: $(cat "$root/machine-store")"
+    [ "$(tree "$root/nobody")" = "$before" ] || fail "nobody's home changed"
+    [ "$(cat "$root/secret")" = "root only" ] || fail "the root-only file changed"
+    grep -q "belongs to root" "$root/stderr" || fail "nobody's helper said: $(cat "$root/stderr")"
+    [ -x "$root/usr-local/lib/sonocap/setup.exe" ] || fail "the installation was touched"
+    ;;
 esac
-if [ -n "${ms:-}" ] || [ "$scenario" = rerun ]; then
+case $scenario in
+rootrefuses | twoprefixes | rerun | linkprefix | otherhome)
     echo "ok: $scenario${ms:+ in $ms ms}"
     exit 0
-fi
+    ;;
+esac
 
 install=$root/Apps/Audio/Rec
 mkdir -p "$install/data" "$root/Apps/Other"

@@ -62,9 +62,12 @@ UninstallOutcome RunUninstall(UninstallLayers& layers) {
         return UninstallOutcome::NoKnownInstallation;
     }
 
-    // Nothing is started from a folder that another user owns or can change.
+    // Nothing is started from a folder that another user owns or can change, nor for a manifest
+    // of someone else's.
     const std::string installer = InDirectory(installDirectory, kInstallerName);
-    for (const std::string& path : {installDirectory, installer}) {
+    const std::string manifest = InDirectory(installDirectory, kInstallationManifestName);
+    for (const std::string& path : {installDirectory, installer, manifest}) {
+        if (path == manifest && layers.files.Inspect(path) == PathKind::Missing) continue;
         if (const std::string why = layers.files.WhyNotTrusted(path); !why.empty()) {
             layers.messages.Show(std::string(kRefusalTitle),
                                  why +

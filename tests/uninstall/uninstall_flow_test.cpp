@@ -272,6 +272,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, NotTrusted,
                                          TrustCase{"Installer",
                                                    "/home/ann/opt/lib/sonocap/setup.exe"}));
 
+// A manifest of someone else's beside the installer is refused as the installer would be.
+TEST_F(UninstallFlowTest, ManifestOfAnotherUserStartsNothing) {
+    Install("/home/ann/opt/lib/sonocap", 5u);
+    platform.AddFile("/home/ann/opt/lib/sonocap/sonocap.manifest", "program lib/sonocap\n");
+    platform.untrusted["/home/ann/opt/lib/sonocap/sonocap.manifest"] = "it belongs to ann";
+    EXPECT_EQ(Run(), UninstallOutcome::NotTrusted);
+    EXPECT_EQ(platform.log, Log{"message Sonocap uninstall:"});
+}
+
 struct StartCase {
     const char* name;
     std::uint32_t result;

@@ -17,8 +17,20 @@ foreach(size ${SONOCAP_ICON_SIZES})
   list(APPEND SONOCAP_INSTALL_DIRS ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
-# The first install step: the install script learns the layout and notes which folders exist.
+# Every path an install puts in place, relative to the prefix, declared beside its install rule:
+# the first install step records them all before anything is copied.
+set_property(GLOBAL PROPERTY SONOCAP_INSTALLED_PATHS)
+function(sonocap_expect_installed destination)
+  foreach(name ${ARGN})
+    set_property(GLOBAL APPEND PROPERTY SONOCAP_INSTALLED_PATHS "${destination}/${name}")
+  endforeach()
+endfunction()
+set(SONOCAP_INSTALLED_PATHS_FILE ${PROJECT_BINARY_DIR}/sonocap-installed-paths.cmake)
+
+# The first install step: the install script learns the layout, notes which folders exist and
+# records the installation before its first file.
 install(CODE "
+  include(\"${SONOCAP_INSTALLED_PATHS_FILE}\")
   set(SONOCAP_INSTALL_DIRS \"${SONOCAP_INSTALL_DIRS}\")
   set(SONOCAP_PROGRAM_INSTALL_DIR \"${SONOCAP_PROGRAM_INSTALL_DIR}\")
   set(SONOCAP_BIN_INSTALL_DIR \"${CMAKE_INSTALL_BINDIR}\")

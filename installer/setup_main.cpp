@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "installer/setup_modes.h"
@@ -15,15 +16,6 @@
 using namespace sonocap;
 
 namespace {
-
-// The folder this program lies in: the installation it belongs to.
-std::string OwnDirectory() {
-    char path[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return std::string();
-    const std::string executable(path, static_cast<std::size_t>(length));
-    return executable.substr(0, executable.rfind('/'));
-}
 
 void Tell(const std::string& text) {
     std::unique_ptr<uninstall::MessageBox> messages;
@@ -45,23 +37,24 @@ int main(int argc, char** argv) {
                      "usage: setup.exe 1|2  (1 registers this installation, 2 removes it)\n");
         return 2;
     }
-    const std::string directory = OwnDirectory();
-    if (directory.empty()) {
+    const auto self = installer::InstallerAt("/proc/self/exe");
+    if (!self) {
         std::fprintf(stderr, "setup.exe: cannot tell which folder it was started from\n");
         return 1;
     }
     const auto store = uninstall::RegistryStorePath();
     if (mode == installer::kRegisterArgument) {
-        const std::string error = installer::RegisterInstallation(directory, store);
-        if (!error.empty()) {
-            std::fprintf(stderr, "setup.exe: %s\n", error.c_str());
+        const installer::RegisterResult result = installer::RegisterInstallation(*self, store);
+        if (!result.error.empty()) {
+            std::fprintf(stderr, "setup.exe: %s\n", result.error.c_str());
             return 1;
         }
-        std::printf("setup.exe: registered %s/sonocap in %s\n", directory.c_str(), store->c_str());
+        std::printf("setup.exe: registered %s in %s\n", self->path.c_str(), store->c_str());
+        if (!result.note.empty()) std::printf("setup.exe: %s\n", result.note.c_str());
         return 0;
     }
     // The helper reads the marker by itself; the user hears only of what was left in place.
-    const installer::UninstallAnswer answer = installer::UninstallInstallation(directory, store);
+    const installer::UninstallAnswer answer = installer::UninstallInstallation(*self, store);
     if (!answer.message.empty()) Tell(answer.message);
     return answer.marker == uninstall::kRemoveRequested ? 0 : 1;
 }

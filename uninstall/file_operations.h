@@ -24,6 +24,8 @@ class FileOperations {
     // Removes an empty directory; a directory that still holds anything stays.
     virtual bool RemoveDirectory(const std::string& path) = 0;
     virtual PathKind Inspect(const std::string& path) = 0;
+    // Why the running user must not act on path (see ownership.h); empty when they may.
+    virtual std::string WhyNotTrusted(const std::string& path) = 0;
 };
 
 }  // namespace sonocap::uninstall

@@ -12,9 +12,14 @@ void CutAtLastSeparator(std::string& path) {
     if (path.size() > 2) path.resize(2);
 }
 
+std::string InstallationKey(const std::string& installDirectory) {
+    return std::string(kInstallationsKeyPrefix) + installDirectory;
+}
+
 void ReadInstallLocation(const Registry& registry, std::string& installDirectory,
-                         std::optional<std::uint32_t>& npath, std::string* executable) {
-    const auto key = registry.OpenKey(kAppPathsKey);
+                         std::optional<std::uint32_t>& npath, std::string* executable,
+                         std::string_view keyName) {
+    const auto key = registry.OpenKey(keyName);
     if (!key) return;
     if (auto levels = key->QueryDword(kNpathValueName)) npath = *levels;
     if (auto path = key->QueryString(kDefaultValueName)) {

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "uninstall/ownership.h"
+
 namespace sonocap::uninstall {
 
 int PosixFileOperations::OpenShared(const std::string& path) {
@@ -48,6 +50,10 @@ PathKind PosixFileOperations::Inspect(const std::string& path) {
     if (S_ISDIR(info.st_mode)) return PathKind::Directory;
     if (S_ISREG(info.st_mode)) return PathKind::RegularFile;
     return PathKind::Other;
+}
+
+std::string PosixFileOperations::WhyNotTrusted(const std::string& path) {
+    return uninstall::WhyNotTrusted(path, ::geteuid());
 }
 
 }  // namespace sonocap::uninstall

@@ -14,6 +14,7 @@ class PosixFileOperations : public FileOperations {
     bool DeleteFile(const std::string& path) override;
     bool RemoveDirectory(const std::string& path) override;
     PathKind Inspect(const std::string& path) override;
+    std::string WhyNotTrusted(const std::string& path) override;
 };
 
 }  // namespace sonocap::uninstall

@@ -82,11 +82,11 @@ void ParseValueLine(std::string_view line, RegistryKey& key) {
     }
 }
 
-// The whole file, when it is a regular file of at most kMaxRegistryStoreBytes. Opening does not
-// block, so a FIFO put in the store's place cannot hang the helper.
-std::optional<std::string> ReadSmallRegularFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
+}  // namespace
+
+std::optional<std::string> ReadRegistryStoreText(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
     std::optional<std::string> text;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
@@ -106,8 +106,6 @@ std::optional<std::string> ReadSmallRegularFile(const std::string& path) {
     ::close(fd);
     return text;
 }
-
-}  // namespace
 
 RegistryStore ParseRegistryStore(std::string_view text) {
     RegistryStore store;
@@ -131,9 +129,10 @@ RegistryStore ParseRegistryStore(std::string_view text) {
     return store;
 }
 
-std::optional<std::string> RegistryStorePath() {
+std::optional<std::string> RegistryStorePath(uid_t user) {
     const char* explicitPath = std::getenv(kRegistryStoreVariable);
     if (explicitPath != nullptr && explicitPath[0] != '\0') return std::string(explicitPath);
+    if (user == 0) return std::string(kMachineRegistryStore);
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     if (configHome != nullptr && configHome[0] == '/') {
         return std::string(configHome) + "/sonocap/registry";
@@ -156,7 +155,7 @@ std::optional<RegistryKey> LayeredRegistry::OpenKey(std::string_view keyName) co
 
 std::optional<RegistryKey> FileRegistry::OpenKey(std::string_view keyName) const {
     if (!path_) return std::nullopt;
-    auto text = ReadSmallRegularFile(*path_);
+    auto text = ReadRegistryStoreText(*path_);
     if (!text) return std::nullopt;
     RegistryStore store = ParseRegistryStore(*text);
     auto it = store.find(FoldRegistryName(keyName));

@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include "uninstall/registry.h"
 
 // The registry of this platform: a small text file, one key per section, typed values.
@@ -33,9 +36,15 @@ using RegistryStore = std::map<std::string, RegistryKey>;
 
 RegistryStore ParseRegistryStore(std::string_view text);
 
-// SONOCAP_REGISTRY when set, else $XDG_CONFIG_HOME/sonocap/registry when that is an absolute
-// path, else $HOME/.config/sonocap/registry; nothing when none of them is usable.
-std::optional<std::string> RegistryStorePath();
+// SONOCAP_REGISTRY when set; else, for root, the machine's store (root never writes below a
+// HOME that sudo may have kept from another user); else $XDG_CONFIG_HOME/sonocap/registry when
+// that is an absolute path, else $HOME/.config/sonocap/registry; nothing when none is usable.
+std::optional<std::string> RegistryStorePath(uid_t user = ::geteuid());
+
+// The whole file, when it is a regular file of at most kMaxRegistryStoreBytes and not a
+// symbolic link; an empty text when it does not exist; nothing otherwise. Opening never blocks
+// (a FIFO in the store's place).
+std::optional<std::string> ReadRegistryStoreText(const std::string& path);
 
 // The machine's store, which a package installed for every user writes: consulted after the
 // user's own store, and not at all when SONOCAP_REGISTRY names the store.

@@ -49,18 +49,35 @@ UninstallOutcome RunUninstall(UninstallLayers& layers) {
     std::string installDirectory;
     std::optional<std::uint32_t> npath;
     std::string executable;
-    ReadInstallLocation(layers.registry, installDirectory, npath, &executable);
+    const std::string& own = layers.ownInstallation;
+    ReadInstallLocation(layers.registry, installDirectory, npath, &executable,
+                        own.empty() ? std::string(kAppPathsKey) : InstallationKey(own));
 
     // Without a usable directory the command would name an installer outside any installation.
     // The cut keeps two characters of an executable in the root directory ("/prog" gives "/p"),
     // so the directory must also be the one that holds the executable.
     if (!IsUsableInstallDirectory(installDirectory) ||
-        !IsDirectoryOf(installDirectory, executable)) {
+        !IsDirectoryOf(installDirectory, executable) || (!own.empty() && installDirectory != own)) {
         ShowInformation(layers.messages);
         return UninstallOutcome::NoKnownInstallation;
     }
 
+    // Nothing is started from a folder that another user owns or can change, nor for a manifest
+    // of someone else's.
     const std::string installer = InDirectory(installDirectory, kInstallerName);
+    const std::string manifest = InDirectory(installDirectory, kInstallationManifestName);
+    for (const std::string& path : {installDirectory, installer, manifest}) {
+        if (path == manifest && layers.files.Inspect(path) == PathKind::Missing) continue;
+        if (const std::string why = layers.files.WhyNotTrusted(path); !why.empty()) {
+            layers.messages.Show(std::string(kRefusalTitle),
+                                 why +
+                                     ".\nNothing was started: only the user it belongs to can "
+                                     "remove this installation of Sonocap (one of the "
+                                     "system's package manager with it: apt remove "
+                                     "sonocap).");
+            return UninstallOutcome::NotTrusted;
+        }
+    }
     if (layers.starter.Start(installer, std::string(kUninstallArgument)) < kStartSucceeded) {
         ShowInformation(layers.messages);
         return UninstallOutcome::InstallerNotStarted;

@@ -23,6 +23,12 @@ inline constexpr std::string_view kInstallerName = "setup.exe";
 inline constexpr std::string_view kUninstallArgument = "2";
 inline constexpr std::string_view kMarkerName = "$$$67352.tmp";
 inline constexpr unsigned char kRemoveRequested = 1;  // the marker byte that asks for removal
+// The list of what an install put in place, beside the program; a folder holding it is an
+// installation (the same name as the settings' kManifestName, which this program cannot see).
+inline constexpr std::string_view kInstallationManifestName = "sonocap.manifest";
+
+// Said instead of starting an installer that someone else could have changed.
+inline constexpr std::string_view kRefusalTitle = " Sonocap uninstall:";
 
 // The installer needs a moment before it can answer; after that the marker is looked for once a
 // second, and read a little after it appears so the installer has finished writing it.
@@ -40,6 +46,7 @@ inline constexpr std::size_t kMaxInstallDirectoryBytes =
 enum class UninstallOutcome {
     NoKnownInstallation,  // no usable directory: the information message was shown
     InstallerNotStarted,  // the information message was shown
+    NotTrusted,           // the installation is another user's or others may change it: said so
     MarkerNotFound,       // gave up silently
     InstallerKept,        // the marker did not ask for removal; only the marker was deleted
     InstallerRemoved,     // setup.exe deleted, emptied directories removed as far as allowed
@@ -51,6 +58,10 @@ struct UninstallLayers {
     MessageBox& messages;
     Sleeper& sleeper;
     FileOperations& files;
+    // The program folder of the installation this helper lies in, found from its own
+    // executable; empty when it lies in none. Such a helper acts on its own installation only,
+    // through the installation's own key, whatever the App Paths entry names.
+    std::string ownInstallation = std::string();
 };
 
 // An absolute path without empty, "." or ".." components, short enough for the path buffers.

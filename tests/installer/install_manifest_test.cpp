@@ -5,32 +5,43 @@
 namespace sonocap::installer {
 namespace {
 
+const std::string kHash(64, 'a');
+
 TEST(InstallManifest, ReadsEveryKindOfEntryInOrder) {
     const auto manifest = ParseInstallManifest(
         "# made by the install\n"
-        "npath 4\n"
-        "file /p/lib/sonocap/sonocap\n"
-        "file /p/bin/sonocap\n"
+        "program lib/sonocap\n"
+        "file lib/sonocap/sonocap 12 " +
+        kHash +
         "\n"
-        "directory /p/lib/sonocap\n");
+        "link bin/sonocap ../lib/sonocap/sonocap\n"
+        "\n"
+        "pending share/doc/sonocap/copyright\n"
+        "directory lib/sonocap\n");
     ASSERT_TRUE(manifest.has_value());
     EXPECT_FALSE(manifest->packaged);
-    EXPECT_EQ(manifest->npath, 4u);
-    EXPECT_EQ(manifest->files,
-              (std::vector<std::string>{"/p/lib/sonocap/sonocap", "/p/bin/sonocap"}));
-    EXPECT_EQ(manifest->directories, std::vector<std::string>{"/p/lib/sonocap"});
+    EXPECT_EQ(manifest->program, "lib/sonocap");
+    ASSERT_EQ(manifest->entries.size(), 4u);
+    EXPECT_EQ(manifest->entries[0].kind, ManifestEntry::Kind::File);
+    EXPECT_EQ(manifest->entries[0].size, 12u);
+    EXPECT_EQ(manifest->entries[0].sha256, kHash);
+    EXPECT_EQ(manifest->entries[1].kind, ManifestEntry::Kind::Link);
+    EXPECT_EQ(manifest->entries[1].target, "../lib/sonocap/sonocap");
+    EXPECT_EQ(manifest->entries[2].kind, ManifestEntry::Kind::Pending);
+    EXPECT_EQ(manifest->entries[3].kind, ManifestEntry::Kind::Directory);
+    EXPECT_EQ(manifest->entries[3].path, "lib/sonocap");
 }
 
 TEST(InstallManifest, PackagedInstallationSaysSo) {
     const auto manifest = ParseInstallManifest("# comment\npackaged\n");
     ASSERT_TRUE(manifest.has_value());
     EXPECT_TRUE(manifest->packaged);
-    EXPECT_TRUE(manifest->files.empty());
+    EXPECT_TRUE(manifest->entries.empty());
 }
 
 struct BadManifest {
     const char* name;
-    const char* text;
+    std::string text;
 };
 
 std::ostream& operator<<(std::ostream& out, const BadManifest& c) {
@@ -39,23 +50,33 @@ std::ostream& operator<<(std::ostream& out, const BadManifest& c) {
 
 class RejectedManifest : public ::testing::TestWithParam<BadManifest> {};
 
-// A manifest that names anything but clean absolute paths could make the uninstall remove
-// something the install never put there: it is not used at all.
+// A manifest that names anything but clean paths inside the prefix could make the uninstall
+// remove something the install never put there: it is not used at all.
 TEST_P(RejectedManifest, IsNotAManifest) {
-    EXPECT_FALSE(ParseInstallManifest(GetParam().text).has_value());
+    std::string error;
+    EXPECT_FALSE(ParseInstallManifest("program lib/sonocap\n" + GetParam().text, &error));
+    EXPECT_NE(error, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, RejectedManifest,
-                         testing::Values(BadManifest{"RelativePath", "file lib/sonocap\n"},
-                                         BadManifest{"ParentComponent", "file /p/../etc/passwd\n"},
-                                         BadManifest{"DotComponent", "directory /p/./lib\n"},
-                                         BadManifest{"EmptyComponent", "file /p//bin\n"},
-                                         BadManifest{"TrailingSeparator", "directory /p/lib/\n"},
-                                         BadManifest{"Root", "directory /\n"},
-                                         BadManifest{"UnknownWord", "remove /p\n"},
-                                         BadManifest{"NpathNotANumber", "npath four\n"},
-                                         BadManifest{"NpathWithTail", "npath 4x\n"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RejectedManifest,
+    testing::Values(BadManifest{"AbsolutePath", "pending /home/ann/.bashrc\n"},
+                    BadManifest{"ParentComponent", "directory ../victim\n"},
+                    BadManifest{"ParentInside", "file lib/../../etc/passwd 1 " + kHash + "\n"},
+                    BadManifest{"DotComponent", "directory lib/./sonocap\n"},
+                    BadManifest{"EmptyComponent", "pending lib//sonocap\n"},
+                    BadManifest{"TrailingSeparator", "directory lib/\n"},
+                    BadManifest{"FileWithoutHash", "file lib/sonocap/sonocap 12\n"},
+                    BadManifest{"ShortHash", "file lib/sonocap/sonocap 12 abc\n"},
+                    BadManifest{"SizeNotANumber", "file lib/sonocap/sonocap x " + kHash + "\n"},
+                    BadManifest{"LinkWithoutTarget", "link bin/sonocap\n"},
+                    BadManifest{"UnknownWord", "remove lib\n"},
+                    BadManifest{"NoProgramFolder", "packaged extra\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InstallManifest, WithoutProgramFolderIsNoManifest) {
+    EXPECT_FALSE(ParseInstallManifest("pending lib/sonocap/sonocap\n").has_value());
+}
 
 }  // namespace
 }  // namespace sonocap::installer

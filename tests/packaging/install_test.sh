@@ -6,7 +6,8 @@
 # sonocap-cx; the installed recorder started on a private X server by a user who cannot write
 # the installation (no parameter-file box, the settings saved under that user's
 # XDG_CONFIG_HOME, the installation untouched); then sonocap-uninstall, after which nothing of
-# the install manifest is left and the other file still is.
+# the install manifest is left and the other file still is. Before that: a prefix too long, one
+# holding a file where the install would put one, and an install that stops half-way.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -26,13 +27,45 @@ chmod 755 "$work"
 prefix=$work/prefix
 mkdir -p "$prefix/share"
 echo "not Sonocap's" >"$prefix/share/keep.txt"
+
 export SONOCAP_REGISTRY=$work/registry HOME=$work/root-home XDG_CONFIG_HOME=$work/root-home/.config
+
+# Refused before anything is copied: a program folder too long for sonocap-uninstall, and a
+# prefix that already holds a file of the user's where the install would put one.
+long=$work/$(printf 'p%.0s' $(seq 200))/$(printf 'q%.0s' $(seq 40))
+cmake --install "$build_dir" --prefix "$long" >"$work/long.log" 2>&1 && fail "installed into a prefix that is too long"
+tr -s ' \n' ' ' <"$work/long.log" | grep -q "sonocap-uninstall handles folders of at most 246 bytes" || fail "long prefix: $(tail -3 "$work/long.log")"
+[ -e "$long" ] && fail "the too long prefix was made"
+taken=$work/taken
+mkdir -p "$taken/share/doc/sonocap"
+echo "the user's own" >"$taken/share/doc/sonocap/copyright"
+find "$taken" -printf '%p %s %T@\n' | sort >"$work/taken.before"
+cmake --install "$build_dir" --prefix "$taken" >"$work/taken.log" 2>&1 && fail "replaced a file of the user's"
+tr -s ' \n' ' ' <"$work/taken.log" | grep -qF "$taken/share/doc/sonocap/copyright is already there" || fail "taken: $(tail -3 "$work/taken.log")"
+find "$taken" -printf '%p %s %T@\n' | sort | cmp -s - "$work/taken.before" || fail "the refused install changed $taken"
+
+# An install that stops half-way (a file of the user's where a folder goes) was recorded from
+# its first file: its sonocap-uninstall removes what it put there, the user's file stays.
+broken=$work/broken
+mkdir -p "$broken/share"
+echo "not a folder" >"$broken/share/metainfo"
+cmake --install "$build_dir" --prefix "$broken" >"$work/broken.log" 2>&1 && fail "installed over a file"
+[ -x "$broken/bin/sonocap-uninstall" ] || fail "the interrupted install stopped before its helper"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$broken/bin/sonocap-uninstall" >"$work/broken-uninstall.log" 2>&1
+left=$(cd "$broken" && find . -mindepth 1 | sort | tr '\n' ' ')
+[ "$left" = "./share ./share/metainfo " ] || fail "left of the interrupted install: $left"
+[ "$(cat "$broken/share/metainfo")" = "not a folder" ] || fail "the user's file changed"
+grep -qF "$broken/" "$SONOCAP_REGISTRY" && fail "the interrupted install is still registered"
 
 note "installing into $prefix"
 cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install failed: $(tail -5 "$work/install.log")"
 program=$prefix/lib/sonocap
 cp "$program/sonocap.manifest" "$work/manifest"
+# Installing again over it replaces only its own files and still counts its folders as its own.
+cmake --install "$build_dir" --prefix "$prefix" >"$work/reinstall.log" 2>&1 ||
+    fail "installing again failed: $(tail -5 "$work/reinstall.log")"
+cmp -s "$program/sonocap.manifest" "$work/manifest" || fail "installing again changed the manifest"
 grep -qF "@=\"$program/sonocap\"" "$SONOCAP_REGISTRY" || fail "the installation is not registered"
 for command in sonocap sonocap-cx sonocap-uninstall; do
     [ -x "$prefix/bin/$command" ] || fail "bin/$command is missing"
@@ -92,10 +125,10 @@ session_cleanup
 note "uninstalling"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/sonocap-uninstall" \
     >"$work/uninstall.log" 2>&1
-while read -r kind path; do
+while read -r kind path _; do
     case $kind in
-    file | directory)
-        if [ -e "$path" ] || [ -L "$path" ]; then fail "$path is still there"; fi
+    file | link | directory)
+        if [ -e "$prefix/$path" ] || [ -L "$prefix/$path" ]; then fail "$path is still there"; fi
         ;;
     esac
 done <"$work/manifest"

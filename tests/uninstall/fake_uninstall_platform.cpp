@@ -109,4 +109,9 @@ PathKind FakeUninstallPlatform::Inspect(const std::string& path) {
     return PathKind::Missing;
 }
 
+std::string FakeUninstallPlatform::WhyNotTrusted(const std::string& path) {
+    const auto it = untrusted.find(path);
+    return it == untrusted.end() ? std::string() : it->second;
+}
+
 }  // namespace sonocap::uninstall

@@ -52,6 +52,7 @@ class FakeUninstallPlatform : public ProgramStarter,
     bool DeleteFile(const std::string& path) override;
     bool RemoveDirectory(const std::string& path) override;
     PathKind Inspect(const std::string& path) override;
+    std::string WhyNotTrusted(const std::string& path) override;
 
     std::vector<std::string> log;
     std::uint64_t nowMs = 0;
@@ -62,6 +63,7 @@ class FakeUninstallPlatform : public ProgramStarter,
     std::set<std::string> symbolicLinks;
     std::map<std::string, std::string> files;
     std::set<int> openHandles;
+    std::map<std::string, std::string> untrusted;  // path: why the running user may not act on it
 
   private:
     struct PendingFile {

@@ -191,6 +191,7 @@ struct LocationCase {
     const char* configHome;
     const char* home;
     std::optional<std::string> expected;
+    uid_t user = 1000;
 };
 
 std::ostream& operator<<(std::ostream& out, const LocationCase& c) {
@@ -231,7 +232,7 @@ TEST_P(RegistryStoreLocation, FollowsTheEnvironment) {
     Put("SONOCAP_REGISTRY", c.explicitPath);
     Put("XDG_CONFIG_HOME", c.configHome);
     Put("HOME", c.home);
-    EXPECT_EQ(RegistryStorePath(), c.expected);
+    EXPECT_EQ(RegistryStorePath(c.user), c.expected);
     // A store named for the test shuts the machine's out.
     const bool named = c.explicitPath != nullptr && c.explicitPath[0] != '\0';
     EXPECT_EQ(MachineRegistryStorePath(),
@@ -247,7 +248,11 @@ INSTANTIATE_TEST_SUITE_P(
                                  "/h/.config/sonocap/registry"},
                     LocationCase{"Home", nullptr, nullptr, "/h", "/h/.config/sonocap/registry"},
                     LocationCase{"NothingUsable", nullptr, nullptr, nullptr, std::nullopt},
-                    LocationCase{"RelativeHomeIsIgnored", nullptr, "", "h", std::nullopt}));
+                    LocationCase{"RelativeHomeIsIgnored", nullptr, "", "h", std::nullopt},
+                    // Root with another user's HOME kept (sudo -E) writes only the machine's.
+                    LocationCase{"RootUsesTheMachineStore", nullptr, "/c", "/home/ann",
+                                 kMachineRegistryStore, 0},
+                    LocationCase{"RootWithANamedStore", "/t/store", "/c", "/h", "/t/store", 0}));
 
 }  // namespace
 }  // namespace sonocap::uninstall

@@ -26,8 +26,8 @@ class UninstallFlowTest : public testing::Test {
     void AnswerAt(const std::string& directory, const std::string& content, std::uint64_t atMs) {
         platform.AddFileAt(directory + "/$$$67352.tmp", content, atMs);
     }
-    UninstallOutcome Run() {
-        UninstallLayers layers{registry, platform, platform, platform, platform};
+    UninstallOutcome Run(const std::string& ownInstallation = "") {
+        UninstallLayers layers{registry, platform, platform, platform, platform, ownInstallation};
         return RunUninstall(layers);
     }
     Log Sleeps() const {
@@ -220,6 +220,65 @@ TEST_F(UninstallFlowTest, SymbolicLinkInTheInstallationIsNotFollowed) {
     EXPECT_EQ(std::count_if(platform.log.begin(), platform.log.end(),
                             [](const auto& e) { return e.starts_with("rmdir "); }),
               0);
+}
+
+// The helper of installation A, while the App Paths entry names a later installation B: it
+// reads A's own key and starts A's installer only.
+TEST_F(UninstallFlowTest, HelperOfAnInstallationActsOnItsOwnOnly) {
+    Install("/b/lib/sonocap", 3u);
+    RegistryKey own;
+    own.SetValue(kDefaultValueName, "/a/lib/sonocap/sonocap");
+    own.SetValue(kNpathValueName, 2u);
+    registry.SetKey(InstallationKey("/a/lib/sonocap"), own);
+    platform.AddFile("/a/lib/sonocap/setup.exe", "installer");
+    AnswerAt("/a/lib/sonocap", "\x01", 0);
+    EXPECT_EQ(Run("/a/lib/sonocap"), UninstallOutcome::InstallerRemoved);
+    EXPECT_EQ(platform.log.front(), "start /a/lib/sonocap/setup.exe 2");
+    EXPECT_TRUE(platform.Exists("/b/lib/sonocap/setup.exe"));
+}
+
+// Without a key of its own, the installation is gone: the entry of another is not used.
+TEST_F(UninstallFlowTest, HelperWithoutItsOwnKeyStartsNothing) {
+    Install("/b/lib/sonocap", 3u);
+    EXPECT_EQ(Run("/a/lib/sonocap"), UninstallOutcome::NoKnownInstallation);
+    EXPECT_EQ(platform.log, Log{"message Information:"});
+}
+
+struct TrustCase {
+    const char* name;
+    std::string path;
+};
+
+std::ostream& operator<<(std::ostream& out, const TrustCase& c) {
+    return out << c.name;
+}
+
+class NotTrusted : public UninstallFlowTest, public testing::WithParamInterface<TrustCase> {};
+
+// Root is never made to run a program that another user could have put there.
+TEST_P(NotTrusted, SaysWhoseItIsAndStartsNothing) {
+    Install("/home/ann/opt/lib/sonocap", 5u);
+    platform.untrusted[GetParam().path] = GetParam().path + " belongs to ann (uid 1000)";
+    EXPECT_EQ(Run(), UninstallOutcome::NotTrusted);
+    ASSERT_EQ(platform.shownMessages.size(), 1u);
+    EXPECT_EQ(platform.shownMessages[0].first, kRefusalTitle);
+    EXPECT_NE(platform.shownMessages[0].second.find(GetParam().path + " belongs to ann"),
+              std::string::npos);
+    EXPECT_EQ(platform.log.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NotTrusted,
+                         testing::Values(TrustCase{"Folder", "/home/ann/opt/lib/sonocap"},
+                                         TrustCase{"Installer",
+                                                   "/home/ann/opt/lib/sonocap/setup.exe"}));
+
+// A manifest of someone else's beside the installer is refused as the installer would be.
+TEST_F(UninstallFlowTest, ManifestOfAnotherUserStartsNothing) {
+    Install("/home/ann/opt/lib/sonocap", 5u);
+    platform.AddFile("/home/ann/opt/lib/sonocap/sonocap.manifest", "program lib/sonocap\n");
+    platform.untrusted["/home/ann/opt/lib/sonocap/sonocap.manifest"] = "it belongs to ann";
+    EXPECT_EQ(Run(), UninstallOutcome::NotTrusted);
+    EXPECT_EQ(platform.log, Log{"message Sonocap uninstall:"});
 }
 
 struct StartCase {

@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
     // twice as often as sending the few pixels over the connection does. A user's own setting
     // is kept.
     setenv("QT_XCB_NO_MITSHM", "1", 0);
+    sonocap::ExitWhenDisplayUnreachable();
     QApplication application(argc, argv);
+    sonocap::DisplayReached();
     sonocap::platform::ProgramLayers layers;
     sonocap::takeRecordFolder = StateFolder();
     return sonocap::RunRecorderApp();

@@ -133,62 +133,54 @@ int64_t PosixFileIo::Length(FileHandle file) {
     return static_cast<int64_t>(status.st_size);
 }
 
-std::size_t PosixFileIo::Read(FileHandle file, void* data, std::size_t bytes) {
-    auto* next = static_cast<char*>(data);
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = read(file, next + done, bytes - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
+namespace {
 
-std::size_t PosixFileIo::Write(FileHandle file, const void* data, std::size_t bytes) {
-    const auto* next = static_cast<const char*>(data);
+// Repeats `transfer(done)` (one read or write of the bytes from `done` on) until all `bytes`
+// are through, the end is reached or it fails; how many went through. A failed or empty write
+// leaves its error in `error` (an empty one as ENOSPC).
+template <class Transfer>
+std::size_t TransferAll(std::size_t bytes, bool writing, int& error, Transfer&& transfer) {
     std::size_t done = 0;
     while (done < bytes) {
-        const ssize_t n = write(file, next + done, bytes - done);
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            lastError_ = n < 0 ? errno : ENOSPC;
+            if (n < 0 || writing) error = n < 0 ? errno : ENOSPC;
             break;
         }
         done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+}  // namespace
+
+std::size_t PosixFileIo::Read(FileHandle file, void* data, std::size_t bytes) {
+    auto* next = static_cast<char*>(data);
+    int ignored = 0;
+    return TransferAll(bytes, false, ignored,
+                       [&](std::size_t done) { return read(file, next + done, bytes - done); });
+}
+
+std::size_t PosixFileIo::Write(FileHandle file, const void* data, std::size_t bytes) {
+    const auto* next = static_cast<const char*>(data);
+    return TransferAll(bytes, true, lastError_,
+                       [&](std::size_t done) { return write(file, next + done, bytes - done); });
 }
 
 std::size_t PosixFileIo::WriteAt(FileHandle file, int64_t offset, const void* data,
                                  std::size_t bytes) {
     const auto* next = static_cast<const char*>(data);
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = pwrite(file, next + done, bytes - done, offset + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            lastError_ = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return TransferAll(bytes, true, lastError_, [&](std::size_t done) {
+        return pwrite(file, next + done, bytes - done, offset + static_cast<int64_t>(done));
+    });
 }
 
 std::size_t PosixFileIo::ReadAt(FileHandle file, int64_t offset, void* data, std::size_t bytes) {
     auto* next = static_cast<char*>(data);
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = pread(file, next + done, bytes - done, offset + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n < 0) lastError_ = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return TransferAll(bytes, false, lastError_, [&](std::size_t done) {
+        return pread(file, next + done, bytes - done, offset + static_cast<int64_t>(done));
+    });
 }
 
 void PosixFileIo::StartWriteBack(FileHandle file, int64_t offset, int64_t bytes) {

@@ -44,8 +44,9 @@ session_cleanup() {
 }
 
 # A private X server on a free display, 1024 x 768 at 24 bits. -noreset: left to itself the
-# server resets whenever its last client goes, and a recorder started right after the previous
-# one ended (nothing else connected in between) found it resetting and could not connect.
+# server resets whenever its last client goes, which is exactly when the scripts start the next
+# recorder (right after the previous one ended, nothing else connected); the reset need not be
+# met by the next client's connection.
 start_x_server() {
     local displayfile=$work/display
     : >"$displayfile"

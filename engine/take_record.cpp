@@ -119,6 +119,14 @@ bool FinishTake(const TakeRecord& r, std::string& told) {
             "a take that was interrupted cannot be finished: " + SystemErrorText(files.LastError());
         return true;
     }
+    if (files.LockFailure() != 0) {
+        // Without locks nothing tells whether another program still records it.
+        told = "a take that was interrupted is on a file system without locks (" +
+               SystemErrorText(files.LockFailure()) +
+               "), so it may still be recorded: left untouched; sonocap-cx repair finishes it";
+        files.Close(file);
+        return true;
+    }
     platform::FileStatus status;
     FinishPlan plan;
     OpenTake take(files, file);

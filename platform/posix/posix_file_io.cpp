@@ -119,7 +119,7 @@ FileHandle PosixFileIo::CreateForWriting(const std::string& path) {
 
 FileHandle PosixFileIo::OpenForUpdate(const std::string& path) {
     // O_NONBLOCK: a FIFO in the file's place must not hang the caller.
-    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         lastError_ = errno;
         return kNoFile;

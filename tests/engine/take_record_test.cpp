@@ -22,7 +22,7 @@ namespace {
 using test::CaptureFixture;
 using test::NumberedFrames;
 
-enum class Spoil { None, RecordDamaged, FileGone, FileReplaced, FileShorter, FileLocked };
+enum class Spoil { None, RecordDamaged, FileGone, FileReplaced, FileShorter, FileLocked, NoLocks };
 
 struct InterruptedCase {
     const char* name;
@@ -115,6 +115,9 @@ TEST_P(InterruptedTake, IsFinishedAtTheNextStartOrLeftAloneWithAReason) {
             holder = open(path.c_str(), O_RDWR);
             ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
             break;
+        case Spoil::NoLocks:
+            files.noLocks = true;
+            break;
     }
     const std::vector<uint8_t> spoiled = test::ReadFileBytes(path);
 
@@ -164,7 +167,11 @@ INSTANTIATE_TEST_SUITE_P(
         InterruptedCase{"FileShorter", false, Spoil::FileShorter,
                         "is shorter (1000 bytes) than it was when last recorded", false, false},
         InterruptedCase{"FileLockedByARunningCopy", true, Spoil::FileLocked,
-                        "still locked by a running program", false, true}),
+                        "still locked by a running program", false, true},
+        InterruptedCase{"FileSystemWithoutLocks", false, Spoil::NoLocks,
+                        "on a file system without locks (Operation not supported), so it may "
+                        "still be recorded: left untouched",
+                        false, false}),
     [](const ::testing::TestParamInfo<InterruptedCase>& info) { return info.param.name; });
 
 using TakeRecordKeeping = CaptureFixture;

@@ -36,6 +36,12 @@ killed_take() {
     wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
     type_and_enter "$file"
     wait_file_size "$file" 0 10 || fail "no file $file"
+    # The record is the start's last step before capture begins: the take's time counts from it.
+    local _
+    for _ in $(seq 500); do
+        ls "$HOME/.local/state/sonocap/"take-* >/dev/null 2>&1 && break
+        sleep 0.02
+    done
     local started=$(date +%s%N)
     park_pointer
     local until_ns=$((started + ms * 1000000))

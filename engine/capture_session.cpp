@@ -168,7 +168,7 @@ StartResult StartRecording() {
         return StartFailed(kHeaderNotWritten);
     }
     // The new name is durable once, the data every few seconds from here on.
-    files.SyncDirectory(s.driveRoot);
+    files.RequestDirectorySync(s.driveRoot);
 
     try {
         AllocateRecordingBuffers();

@@ -76,8 +76,9 @@ class FileIo {
     // Makes the file's data and length durable, waiting for the disk; false on failure.
     virtual bool SyncData(FileHandle file) = 0;
 
-    // Makes the entries of the directory `path` durable (a file just created in it).
-    virtual bool SyncDirectory(const std::string& path) = 0;
+    // Makes the entries of the directory `path` durable (a file just created in it) on the
+    // same thread as RequestDataSync, and returns at once.
+    virtual void RequestDirectorySync(const std::string& path) = 0;
 
     virtual bool Status(FileHandle file, FileStatus& status) = 0;
     virtual bool SetModifiedTime(FileHandle file, int64_t modifiedNs) = 0;

@@ -30,7 +30,7 @@ class CountingFileIo final : public FileIo {
     void StartWriteBack(FileHandle, int64_t, int64_t) override {}
     void RequestDataSync(FileHandle) override {}
     bool SyncData(FileHandle) override { return true; }
-    bool SyncDirectory(const std::string&) override { return true; }
+    void RequestDirectorySync(const std::string&) override {}
     bool Status(FileHandle, FileStatus&) override { return false; }
     bool SetModifiedTime(FileHandle, int64_t) override { return false; }
     bool Truncate(FileHandle file, int64_t length) override;

@@ -83,9 +83,9 @@ bool FakeFileIo::SyncData(FileHandle file) {
     return real_.SyncData(file);
 }
 
-bool FakeFileIo::SyncDirectory(const std::string& path) {
-    if (journal != nullptr) journal->Add("folder sync");
-    return real_.SyncDirectory(path);
+void FakeFileIo::RequestDirectorySync(const std::string& path) {
+    if (journal != nullptr) journal->Add("folder sync requested");
+    real_.RequestDirectorySync(path);
 }
 
 bool FakeFileIo::ReplaceContents(const std::string& path, const std::string& contents) {

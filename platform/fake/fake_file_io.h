@@ -30,7 +30,7 @@ class FakeFileIo final : public FileIo {
     void StartWriteBack(FileHandle file, int64_t offset, int64_t bytes) override;
     void RequestDataSync(FileHandle file) override;
     bool SyncData(FileHandle file) override;
-    bool SyncDirectory(const std::string& path) override;
+    void RequestDirectorySync(const std::string& path) override;
     bool Status(FileHandle file, FileStatus& status) override { return real_.Status(file, status); }
     bool SetModifiedTime(FileHandle file, int64_t modifiedNs) override {
         return real_.SetModifiedTime(file, modifiedNs);

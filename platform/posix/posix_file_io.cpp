@@ -13,8 +13,8 @@
 
 namespace sonocap::platform {
 
-// One thread that waits for fdatasync, so that a slow disk holds up neither the caller's
-// thread nor the recording: the caller asks and goes on.
+// One thread that waits for fdatasync and for the sync of a folder, so that a slow or busy
+// disk holds up neither the caller's thread nor the recording: the caller asks and goes on.
 class BackgroundSync {
   public:
     ~BackgroundSync() {
@@ -30,8 +30,13 @@ class BackgroundSync {
         const std::lock_guard lock(mutex_);
         if (pending_ != kNoFile || running_ != kNoFile) return;
         pending_ = fd;
-        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-        wake_.notify_all();
+        Wake();
+    }
+
+    void RequestDirectory(const std::string& path) {
+        const std::lock_guard lock(mutex_);
+        pendingDirectory_ = path;
+        Wake();
     }
 
     // Waits until no sync of `fd` is asked for or running; the error of the last one, if any.
@@ -44,15 +49,31 @@ class BackgroundSync {
     }
 
   private:
+    // With the mutex held.
+    void Wake() {
+        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+        wake_.notify_all();
+    }
+
     void Run() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return quit_ || pending_ != kNoFile; });
+            wake_.wait(lock,
+                       [&] { return quit_ || pending_ != kNoFile || !pendingDirectory_.empty(); });
             if (quit_) return;
             running_ = pending_;
             pending_ = kNoFile;
+            const std::string directory = std::move(pendingDirectory_);
+            pendingDirectory_.clear();
             lock.unlock();
-            const int error = fdatasync(running_) == 0 ? 0 : errno;
+            if (!directory.empty()) {
+                const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (fd >= 0) {
+                    fsync(fd);
+                    close(fd);
+                }
+            }
+            const int error = running_ == kNoFile || fdatasync(running_) == 0 ? 0 : errno;
             lock.lock();
             if (error != 0) error_ = error;
             running_ = kNoFile;
@@ -66,6 +87,7 @@ class BackgroundSync {
     std::thread thread_;
     int pending_ = kNoFile;
     int running_ = kNoFile;
+    std::string pendingDirectory_;
     int error_ = 0;
     bool quit_ = false;
 };
@@ -203,16 +225,8 @@ bool PosixFileIo::SyncData(FileHandle file) {
     return false;
 }
 
-bool PosixFileIo::SyncDirectory(const std::string& path) {
-    const int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        lastError_ = errno;
-        return false;
-    }
-    const bool synced = fsync(fd) == 0;
-    if (!synced) lastError_ = errno;
-    close(fd);
-    return synced;
+void PosixFileIo::RequestDirectorySync(const std::string& path) {
+    background_->RequestDirectory(path.empty() ? "." : path);
 }
 
 bool PosixFileIo::Status(FileHandle file, FileStatus& status) {

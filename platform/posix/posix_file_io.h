@@ -27,7 +27,7 @@ class PosixFileIo final : public FileIo {
     void StartWriteBack(FileHandle file, int64_t offset, int64_t bytes) override;
     void RequestDataSync(FileHandle file) override;
     bool SyncData(FileHandle file) override;
-    bool SyncDirectory(const std::string& path) override;
+    void RequestDirectorySync(const std::string& path) override;
     bool Status(FileHandle file, FileStatus& status) override;
     bool SetModifiedTime(FileHandle file, int64_t modifiedNs) override;
     bool Truncate(FileHandle file, int64_t length) override;

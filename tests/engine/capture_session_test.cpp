@@ -54,7 +54,7 @@ TEST_F(CaptureSessionStart, QueuesSixBuffersOverTheRingAndStarts) {
 
 TEST_F(CaptureSessionStart, TakesItsStepsInOrder) {
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
-    std::vector<std::string> expected = {"file create", "file write 44", "folder sync",
+    std::vector<std::string> expected = {"file create", "file write 44", "folder sync requested",
                                          "window create", "wave open"};
     for (int i = 0; i < kBuffersInRing; ++i) {
         expected.push_back("wave prepare");

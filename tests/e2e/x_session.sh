@@ -43,11 +43,15 @@ session_cleanup() {
     fi
 }
 
-# A private X server on a free display, 1024 x 768 at 24 bits.
+# A private X server on a free display, 1024 x 768 at 24 bits. -noreset: left to itself the
+# server resets whenever its last client goes, which is exactly when the scripts start the next
+# recorder (right after the previous one ended, nothing else connected); the reset need not be
+# met by the next client's connection.
 start_x_server() {
     local displayfile=$work/display
     : >"$displayfile"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" \
+        >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     session_pids+=("$xvfb_pid")
     for _ in $(seq 200); do

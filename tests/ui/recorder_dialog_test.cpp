@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
@@ -202,6 +203,34 @@ class RecorderDialogTest : public QObject {
         QCOMPARE(recording, 1);
         QCOMPARE(dialog->RecordButton->toolTip(), QString("Stop"));
         ClickStop();
+    }
+
+    void aTakeTheLastRunCouldNotStopIsFinishedAndToldOnTheButton() {
+        takeRecordFolder = rig->PathOf("state");
+        StartInto("killed.wav");
+        QCOMPARE(recording, 1);
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 1000, -1000));
+        QTRY_COMPARE_WITH_TIMEOUT(captureSession.totalFrames, int64_t{kFramesPerBuffer}, 1000);
+        // What a kill leaves: the file and its record as they are while recording.
+        const std::string record =
+            rig->PathOf("state/") + QDir(QString::fromStdString(rig->PathOf("state")))
+                                        .entryList(QDir::Files)[0]
+                                        .toStdString();
+        const std::vector<uint8_t> take = test::ReadFileBytes(rig->PathOf("killed.wav"));
+        const std::vector<uint8_t> kept = test::ReadFileBytes(record);
+        ClickStop();
+        std::ofstream(rig->PathOf("killed.wav"), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(take.data()), std::streamsize(take.size()));
+        std::ofstream(record, std::ios::binary)
+            .write(reinterpret_cast<const char*>(kept.data()), std::streamsize(kept.size()));
+
+        dialog = std::make_unique<RecorderDialog>();
+        QCOMPARE(dialog->RecordButton->toolTip(),
+                 QString::fromStdString("Record\n" + rig->PathOf("killed.wav")) +
+                     ": the take was interrupted at 0:00:00.3 (the program ended without "
+                     "stopping it); it has been finished and holds 0:00:00.3.");
+        QVERIFY(!QFile::exists(QString::fromStdString(record)));
+        takeRecordFolder.clear();
     }
 
     void aFullDiskEndsTheTakeAndTheButtonSaysWhy() {

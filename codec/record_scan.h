@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "codec/byte_window.h"
 #include "codec/compressed_header.h"
 #include "codec/file_error.h"
 
@@ -26,10 +27,13 @@ struct RecordScan {
     // a recording rather than its end; and the frames of the valid records from there on.
     std::optional<uint64_t> resumeAt;
     uint64_t framesAfter = 0;
+    uint64_t length = 0;  // of the whole input
 };
 
 // Walks the records behind a header with the right magic and constants (whatever its size
-// fields say). Fails only when the header itself is not that of a Compaxa file.
+// fields say). Fails only when the header itself is not that of a Compaxa file, or the input
+// cannot be read. The window is read to its end.
+std::optional<FileError> ScanRecords(ByteWindow& window, RecordScan& scan);
 std::optional<FileError> ScanRecords(const uint8_t* data, size_t size, RecordScan& scan);
 
 }  // namespace sonocap

@@ -178,6 +178,8 @@ int RunEncode(int argc, char** argv) {
     }
     if (failure) return *failure;
     progress.Finish();
+    if (auto error = CheckAfterSamples(in, wave))
+        return ReportError(inPath, WithRepairHint(*error));
     if (!in.CheckUnchanged(reason)) return ReportError(inPath, reason);
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {
         return ReportError(inPath, "too long for a Compaxa file (its sizes are 32-bit)");

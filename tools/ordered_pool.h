@@ -14,6 +14,9 @@
 //
 //   while (Slot* s = pool.Next(drain)) { fill *s, or break; pool.Submit(); }
 //   pool.Finish(drain);
+//
+// With no workers the work runs in Submit, on the filling thread: the same pipeline, one slot
+// after the other.
 
 namespace sonocap {
 
@@ -47,6 +50,12 @@ class OrderedPool {
 
     // The slot from Next is filled: a worker takes it.
     void Submit() {
+        if (threads_.empty()) {
+            const size_t index = filled_++ % slots_.size();
+            work_(slots_[index]);
+            done_[index] = true;
+            return;
+        }
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             ++filled_;

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "tools/input_file.h"
+#include "tools/posix_file.h"
 #include "tools/signal_cleanup.h"
 
 namespace sonocap {
@@ -31,12 +33,6 @@ bool WriteAll(int fd, const uint8_t* p, size_t bytes) {
         bytes -= static_cast<size_t>(n);
     }
     return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Where a symbolic link points, as a path usable from here; `path` itself for anything else.
@@ -189,6 +185,16 @@ bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t bytes) {
     return true;
 }
 
+// rename(2) that fails with EEXIST instead of replacing; link and unlink where the file system
+// has no renameat2.
+static bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+    return true;
+}
+
 bool OutputFile::Commit() {
     if (fd_ < 0 || !error_.empty() || !Flush()) return false;
     // Devices such as /dev/null cannot be synchronised, and need not be.
@@ -206,15 +212,19 @@ bool OutputFile::Commit() {
     if (replaces_ && !options_.sync && unlink(target_.c_str()) != 0 && errno != ENOENT) {
         return Fail();
     }
-    if (rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail();
+    // A name that appeared while the command ran is never replaced, unless --force said so.
+    if (options_.force ? rename(tempPath_.c_str(), target_.c_str()) != 0
+                       : !RenameNoReplace(tempPath_, target_)) {
+        if (errno == EEXIST) {
+            return Refuse(target_ + " appeared while the output was being written; it is kept " +
+                          "(--force replaces it)");
+        }
+        return Fail();
+    }
     tempPath_.clear();
     KeepOnSignal();
     if (options_.sync) {
-        const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
+        SyncDirectoryOf(target_);
     }
     return true;
 }

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -28,6 +29,8 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file grown past the size limit (ulimit -f) fails its write with EFBIG, which is told.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) return sonocap::ReportUsage(kUsage, "no command given");
     const char* command = argv[1];
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||

@@ -1,4 +1,4 @@
-#include "tools/repair_plan.h"
+#include "codec/repair_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +53,7 @@ struct WaveCase {
     uint32_t dataBytesOnDisk;
     uint32_t declaredDataBytes;  // 0: the provisional header
     uint32_t keptDataBytes;
+    bool cutShort;  // the header declares more than the file holds
 };
 
 void PrintTo(const WaveCase& c, std::ostream* os) {
@@ -75,15 +76,18 @@ TEST_P(WaveRepairPlan, SizesComeFromWholeFrames) {
     EXPECT_EQ(PatchAt(plan, 40), c.keptDataBytes);
     EXPECT_EQ(PatchAt(plan, 4), 36u + c.keptDataBytes);
     EXPECT_EQ(plan.frames, c.keptDataBytes / 4u);
+    EXPECT_EQ(plan.damage.has_value(), c.cutShort);
 }
 
-INSTANTIATE_TEST_SUITE_P(RepairPlan, WaveRepairPlan,
-                         testing::Values(WaveCase{"ProvisionalWholeFrames", 4000, 0, 4000},
-                                         WaveCase{"ProvisionalTornLastFrame", 4003, 0, 4000},
-                                         WaveCase{"ProvisionalNoData", 0, 0, 0},
-                                         WaveCase{"FinishedWithBytesAppended", 5000, 4000, 4000},
-                                         WaveCase{"DeclaresMoreThanIsThere", 4002, 9000, 4000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    RepairPlan, WaveRepairPlan,
+    testing::Values(WaveCase{"ProvisionalWholeFrames", 4000, 0, 4000, false},
+                    WaveCase{"ProvisionalTornLastFrame", 4003, 0, 4000, false},
+                    WaveCase{"ProvisionalNoData", 0, 0, 0, false},
+                    // Samples behind a short data size are kept.
+                    WaveCase{"DataSizeShortOfTheSamples", 5002, 4000, 5000, false},
+                    WaveCase{"DeclaresMoreThanIsThere", 4002, 9000, 4000, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RepairPlan, WaveKeepsWholeChunksAfterTheSamples) {
     std::vector<uint8_t> bytes = UnfinishedWave(4000);

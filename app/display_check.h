@@ -14,6 +14,13 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 // empty variable names nothing.
 bool HasDisplay(const EnvironmentLookup& lookup);
 
+// Until the application object exists: a display that cannot be reached (the X server gone
+// or refusing) ends the program with one "sonocap: " line and status 1, instead of Qt's
+// warning and abort. Qt's other messages pass as before.
+void ExitWhenDisplayUnreachable();
+// From here on, Qt's messages are its own again.
+void DisplayReached();
+
 inline constexpr char kNoDisplayMessage[] =
     "sonocap: no display to open the recorder window on; set DISPLAY (or WAYLAND_DISPLAY), "
     "or run it under a virtual one: xvfb-run -a ./run.sh";

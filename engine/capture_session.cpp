@@ -9,6 +9,8 @@
 #include "engine/recording_buffers.h"
 #include "engine/recording_file_choice.h"
 #include "engine/recording_log.h"
+#include "engine/take_file.h"
+#include "engine/take_record.h"
 #include "platform/message_sink.h"
 #include "settings/parameter_record.h"
 
@@ -21,7 +23,7 @@ constexpr char kOverwriteText[] = " File exist, do you want to overwrite it ? \n
 
 // Asks until the user has a file that is new or may be overwritten: kRecordingStarted, or why
 // not (a cancel, a path too long).
-int32_t ChooseNewOrReplaceableFile() {
+StartResult ChooseNewOrReplaceableFile() {
     for (;;) {
         const int32_t chosen = ChooseRecordingFile();
         if (closingRequested != 0) return kRecordingCancelled;
@@ -42,12 +44,13 @@ int32_t ChooseNewOrReplaceableFile() {
 }
 
 // What a failed start leaves behind: a line in the log, the reason for the window.
-int32_t StartFailed(int32_t result) {
+StartResult StartFailed(StartResult result) {
     LogStartFailure(result);
     return result;
 }
 
-// The header a file starts with: sizes 0, to be rewritten at the stop.
+// The header a file starts with: sizes 0 (a Compaxa file's placeholder says that it was
+// never finished), rewritten behind every stored buffer.
 bool WriteProvisionalHeader() {
     platform::FileIo& files = platform::Current<platform::FileIo>();
     if (parameterRecord.compression != 0) {
@@ -58,25 +61,6 @@ bool WriteProvisionalHeader() {
     uint8_t header[kWaveHeaderBytes];
     buildWaveHeader(0, kSampleRate, kChannels, header);
     return files.Write(captureSession.file, header, sizeof header) == sizeof header;
-}
-
-int64_t HeaderBytes() {
-    return parameterRecord.compression != 0 ? kCompressedHeaderBytes : kWaveHeaderBytes;
-}
-
-// True when the whole header was stored.
-bool WriteFinalHeader() {
-    const CaptureSession& s = captureSession;
-    platform::FileIo& files = platform::Current<platform::FileIo>();
-    if (parameterRecord.compression != 0) {
-        uint8_t header[kCompressedHeaderBytes];
-        buildCompressedHeader(static_cast<uint32_t>(kCompressedHeaderBytes + s.bytesWritten),
-                              static_cast<uint32_t>(s.dataBytes), header);
-        return files.Write(s.file, header, sizeof header) == sizeof header;
-    }
-    uint8_t header[kWaveHeaderBytes];
-    buildWaveHeader(static_cast<uint32_t>(s.bytesWritten), kSampleRate, kChannels, header);
-    return files.Write(s.file, header, sizeof header) == sizeof header;
 }
 
 // Stores the buffers that came back before the stop, the one cut short by it last, in ring
@@ -107,15 +91,68 @@ void CloseCallbackWindow() {
     captureSession.callbackWindow = platform::kNoWindow;
 }
 
+// Gives back whatever a start has taken when it does not get to the end: the file (which
+// stays on disk as far as it was written), the notification window, the pool blocks.
+class StartUndo {
+  public:
+    StartUndo() = default;
+    StartUndo(const StartUndo&) = delete;
+    StartUndo& operator=(const StartUndo&) = delete;
+    ~StartUndo() {
+        if (kept_) return;
+        CaptureSession& s = captureSession;
+        if (s.file != platform::kNoFile) CloseRecordingFile();
+        if (s.callbackWindow != platform::kNoWindow) CloseCallbackWindow();
+        FreeRecordingBuffers();
+    }
+    void Keep() { kept_ = true; }
+
+  private:
+    bool kept_ = false;
+};
+
+// Everything a take counts starts from nothing; the peaks shown keep their values.
+void ResetTakeCounters() {
+    CaptureSession& s = captureSession;
+    s.ringIndex = 0;
+    s.bytesWritten = 0;
+    s.dataBytes = 0;
+    s.totalFrames = 0;
+    s.meterReadIndex = 0;
+    s.peakHoldLeft = 0;
+    s.peakHoldRight = 0;
+    s.failed = 0;
+    s.stopRequested = 0;
+    s.endReason = kNoEndReason;
+    s.capturedFrames = 0;
+    s.lossesReported = platform::InputLoss{};
+    s.watchedFrames = -1;
+    s.buffersSinceSync = 0;
+    s.headerFollowFailed = false;
+    s.dcStateLeft = 0.0;
+    s.dcStateRight = 0.0;
+}
+
+// A file system without locks is recorded on unlocked, and told once a run.
+void NoteUnlockedFile(int lockFailure) {
+    if (lockFailure == 0 || captureSession.toldNoLock) return;
+    captureSession.toldNoLock = true;
+    LogFileFailure(
+        "the file system cannot lock files, so the file is recorded without a lock "
+        "(another program could write it at the same time)",
+        lockFailure);
+}
+
 }  // namespace
 
-int32_t StartRecording() {
+StartResult StartRecording() {
     CaptureSession& s = captureSession;
     s.failureDetail.clear();
-    const int32_t chosen = ChooseNewOrReplaceableFile();
+    const StartResult chosen = ChooseNewOrReplaceableFile();
     if (chosen == kRecordingCancelled) return kRecordingCancelled;
     if (chosen != kRecordingStarted) return StartFailed(chosen);
 
+    StartUndo undo;
     platform::FileIo& files = platform::Current<platform::FileIo>();
     s.file = files.CreateForWriting(s.filePath);
     if (s.file == platform::kNoFile) {
@@ -123,20 +160,20 @@ int32_t StartRecording() {
         s.failureDetail = SystemErrorText(files.LastError());
         return StartFailed(kFileNotCreated);
     }
+    NoteUnlockedFile(files.LockFailure());
     s.driveRoot = DirectoryOfPath(s.filePath);
 
     if (!WriteProvisionalHeader()) {
         s.failureDetail = SystemErrorText(files.LastError());
-        CloseRecordingFile();
         return StartFailed(kHeaderNotWritten);
     }
+    // The new name is durable once, the data every few seconds from here on.
+    files.SyncDirectory(s.driveRoot);
 
     try {
         AllocateRecordingBuffers();
     } catch (const PoolOutOfMemory&) {
         // The file keeps its provisional header, as after the other failures from here on.
-        FreeRecordingBuffers();
-        CloseRecordingFile();
         return StartFailed(kNoMemoryForBuffers);
     }
     s.ring = s.buffers[0];
@@ -146,9 +183,6 @@ int32_t StartRecording() {
     if (OpenWaveInput() != platform::kWaveOk) {
         s.failureDetail = platform::Current<platform::WaveInput>().OpenFailure();
         if (s.failureDetail.empty()) s.failureDetail = "the device refused to open";
-        CloseRecordingFile();
-        CloseCallbackWindow();
-        FreeRecordingBuffers();
         return StartFailed(kDeviceNotOpened);
     }
 
@@ -164,22 +198,9 @@ int32_t StartRecording() {
         s.device->AddBuffer(s.headers[i]);
     }
 
-    s.ringIndex = 0;
-    s.bytesWritten = 0;
-    s.dataBytes = 0;
-    s.totalFrames = 0;
-    s.meterReadIndex = 0;
-    s.peakHoldLeft = 0;
-    s.peakHoldRight = 0;
-    s.failed = 0;
-    s.stopRequested = 0;
-    s.endReason = 0;
-    s.capturedFrames = 0;
-    s.lossesReported = platform::InputLoss{};
-    s.watchedFrames = -1;
-    s.dcStateLeft = 0.0;
-    s.dcStateRight = 0.0;
-
+    ResetTakeCounters();
+    OpenTakeRecord();
+    undo.Keep();
     if (paused == 0) s.device->Start();
     LogRecordingStarted();
     return kRecordingStarted;
@@ -219,21 +240,29 @@ void StopRecording() {
     if (s.failed != 0 && !files.Truncate(s.file, HeaderBytes() + s.bytesWritten)) {
         LogFileFailure("the torn end of the file could not be cut off", files.LastError());
     }
-    if (files.Seek(s.file, 0) != 0 || !WriteFinalHeader()) {
+    if (!WriteHeaderForCounters()) {
         LogFileFailure("the final header could not be written", files.LastError());
     }
+    // The stop is told only once the take is on the disk.
+    const bool durable = MakeTakeDurable();
     CloseCallbackWindow();
     if (!files.Close(s.file)) {
         LogFileFailure("closing the file failed", files.LastError());
     }
     s.file = platform::kNoFile;
+    // A take that may not be whole on the disk keeps its record, to be looked at next time.
+    if (durable) {
+        CloseTakeRecord();
+    } else {
+        s.takeRecordPath.clear();
+    }
     FreeRecordingBuffers();
     LogRecordingStopped();
 }
 
-void RequestEnd(int32_t reason) {
+void RequestEnd(EndReason reason) {
     CaptureSession& s = captureSession;
-    if (s.endReason == 0) s.endReason = reason;
+    if (s.endReason == kNoEndReason) s.endReason = reason;
     s.stopRequested = 1;
 }
 

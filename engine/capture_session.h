@@ -21,20 +21,27 @@ inline constexpr int32_t kBytesPerBuffer = kFramesPerBuffer * kBytesPerFrame;
 inline constexpr int32_t kRingSamples = 2 * kRingFrames;
 inline constexpr std::size_t kFilePathBytes = 260;
 
-// Results of StartRecording.
-inline constexpr int32_t kRecordingStarted = 1;
-inline constexpr int32_t kRecordingCancelled = -1;
-inline constexpr int32_t kDeviceNotOpened = -2;
-inline constexpr int32_t kNoMemoryForBuffers = -3;
-inline constexpr int32_t kPathTooLong = -4;
-inline constexpr int32_t kFileNotCreated = -5;
-inline constexpr int32_t kFileInUse = -6;
-inline constexpr int32_t kHeaderNotWritten = -7;
-// Why a recording ended without being asked to (endReason); 0 while nothing went wrong.
-inline constexpr int32_t kWriteFailed = -8;
-inline constexpr int32_t kOverrunStop = -9;
-inline constexpr int32_t kDeviceStopped = -10;
-inline constexpr int32_t kFileSizeLimit = -11;
+// What StartRecording returned. The numbers are those the log and the tests have always known.
+enum StartResult : int32_t {
+    kRecordingStarted = 1,
+    kRecordingCancelled = -1,
+    kDeviceNotOpened = -2,
+    kNoMemoryForBuffers = -3,
+    kPathTooLong = -4,
+    kFileNotCreated = -5,
+    kFileInUse = -6,
+    kHeaderNotWritten = -7,
+};
+
+// Why a recording ended without being asked to (endReason); kNoEndReason while nothing went
+// wrong.
+enum EndReason : int32_t {
+    kNoEndReason = 0,
+    kWriteFailed = -8,
+    kOverrunStop = -9,
+    kDeviceStopped = -10,
+    kFileSizeLimit = -11,
+};
 
 // A running, unpaused recording whose device has filled no buffer for this long has lost it.
 inline constexpr int64_t kDeviceSilenceMs = 3000;
@@ -55,15 +62,25 @@ struct CaptureSession {
     int32_t ringIndex = 0;                     // first frame of the slot that comes back next
 
     // 64-bit so that no counter wraps before the headers' 32-bit size fields are full.
-    int64_t totalFrames = 0;    // frames returned by the device and processed
-    int64_t bytesWritten = 0;   // bytes stored behind the header
-    int64_t dataBytes = 0;      // 4 bytes for each frame stored
-    int32_t failed = 0;         // a data write came up short; notifications are ignored
-    int32_t stopRequested = 0;  // the recording must end: the window's timer stops it
-    int32_t endReason = 0;      // why stopRequested was raised (kWriteFailed, ...)
+    int64_t totalFrames = 0;             // frames returned by the device and processed
+    int64_t bytesWritten = 0;            // bytes stored behind the header
+    int64_t dataBytes = 0;               // 4 bytes for each frame stored
+    int32_t failed = 0;                  // a data write came up short; notifications are ignored
+    int32_t stopRequested = 0;           // the recording must end: the window's timer stops it
+    EndReason endReason = kNoEndReason;  // why stopRequested was raised
     // What the system said about the last failure (its error text, or the device's reason);
     // empty when it said nothing.
     std::string failureDetail;
+
+    // The file as it was created, and the record of the take kept beside the user's state
+    // (empty when none is kept).
+    platform::FileStatus fileStatus;
+    std::string takeRecordPath;
+    int32_t buffersSinceSync = 0;     // buffers stored since the data was last made durable
+    bool headerFollowFailed = false;  // the header could not be rewritten behind a buffer
+    // Told once a run: the state folder keeps no record, the file system has no locks.
+    bool toldNoRecord = false;
+    bool toldNoLock = false;
 
     int64_t capturedFrames = 0;          // the device's position when it was stopped
     platform::InputLoss lossesReported;  // the device's losses already in the log
@@ -82,7 +99,7 @@ struct CaptureSession {
 // Asks for a file, creates it with a provisional header, takes the buffers and opens and
 // queues the device; starts capture unless paused. kRecordingStarted or a negative result;
 // every failure leaves the engine idle.
-int32_t StartRecording();
+StartResult StartRecording();
 
 // Stores what the device captured up to now (the buffer being filled included), closes the
 // device, writes the final header and releases everything. A file that a failed write left
@@ -95,7 +112,7 @@ void PauseCapture();
 void ResumeCapture();
 
 // Raises stopRequested for `reason`; the first reason of a recording is the one it ends with.
-void RequestEnd(int32_t reason);
+void RequestEnd(EndReason reason);
 
 // Called on every display tick with a monotonic clock: ends a running, unpaused recording
 // whose device has filled no buffer for kDeviceSilenceMs.

@@ -6,6 +6,7 @@
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
 #include "engine/recording_log.h"
+#include "engine/take_file.h"
 #include "platform/file_io.h"
 #include "settings/parameter_record.h"
 
@@ -47,6 +48,7 @@ void ProcessFilledBuffer(platform::WaveHeader* header) {
     // Buffers come back in queue order, so the slot at ringIndex is this header's.
     int16_t* samples = s.ring + 2 * static_cast<int64_t>(s.ringIndex);
     if (parameterRecord.dcFilter != 0) RemoveDC(samples, frames);
+    const int64_t storedFrom = HeaderBytes() + s.bytesWritten;
 
     if (compressed) {
         uint32_t packetArea[kPacketAreaWords];
@@ -69,6 +71,7 @@ void ProcessFilledBuffer(platform::WaveHeader* header) {
     s.ringIndex += kFramesPerBuffer;
     if (s.ringIndex == kRingFrames) s.ringIndex = 0;
     s.totalFrames += frames;
+    if (s.failed == 0) FollowTake(storedFrom);
     // Stop before the next buffer, not after refusing it.
     if (!NextBufferFits(compressed, s.bytesWritten, s.dataBytes)) RequestEnd(kFileSizeLimit);
     ReportInputLoss();

@@ -8,6 +8,7 @@ int32_t recording = 0;
 int32_t busy = 0;
 platform::WindowHandle ownerWindow = platform::kNoWindow;
 int32_t closingRequested = 0;
+std::string takeRecordFolder;
 
 void ResetProgramState() {
     ResetProgramValues();
@@ -17,6 +18,7 @@ void ResetProgramState() {
     busy = 0;
     ownerWindow = platform::kNoWindow;
     closingRequested = 0;
+    takeRecordFolder.clear();
 }
 
 }  // namespace sonocap

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/capture_session.h"
 #include "platform/window_system.h"
@@ -23,6 +24,9 @@ extern int32_t recording;
 extern int32_t busy;
 // Owner of the save dialog and parent of the notification window.
 extern platform::WindowHandle ownerWindow;
+// Where a running take keeps its record ($XDG_STATE_HOME/sonocap, set at start-up); empty: no
+// record is kept.
+extern std::string takeRecordFolder;
 // Nonzero once the window is ending: a start still asking for its file creates nothing.
 extern int32_t closingRequested;
 

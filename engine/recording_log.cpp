@@ -16,12 +16,16 @@ namespace sonocap {
 namespace {
 
 void WriteLine(const std::string& text) {
-    std::string line = "sonocap: ";
-    if (captureSession.filePath[0] != '\0') line += std::string(captureSession.filePath) + ": ";
-    platform::Current<platform::EventLog>().Write(line + text);
+    LogAbout(captureSession.filePath, text);
 }
 
 }  // namespace
+
+void LogAbout(const std::string& path, const std::string& text) {
+    std::string line = "sonocap: ";
+    if (!path.empty()) line += path + ": ";
+    platform::Current<platform::EventLog>().Write(line + text);
+}
 
 std::string SystemErrorText(int error) {
     return error != 0 ? std::strerror(error) : "";
@@ -36,10 +40,21 @@ std::string TakeTimeText(int64_t frames) {
     return text;
 }
 
-std::string ResultWithDetail(int32_t result) {
-    std::string text = RecordingResultText(result);
+namespace {
+
+std::string WithDetail(std::string text) {
     if (!captureSession.failureDetail.empty()) text += ": " + captureSession.failureDetail;
     return text;
+}
+
+}  // namespace
+
+std::string ResultWithDetail(StartResult result) {
+    return WithDetail(StartResultText(result));
+}
+
+std::string ResultWithDetail(EndReason reason) {
+    return WithDetail(EndReasonText(reason));
 }
 
 std::string StopReport() {
@@ -47,7 +62,7 @@ std::string StopReport() {
     std::string text = "recording stopped after " + TakeTimeText(s.totalFrames) + " (" +
                        std::to_string(s.dataBytes / kBytesPerFrame) + " frames stored of " +
                        std::to_string(s.capturedFrames) + " captured)";
-    if (s.endReason != 0) {
+    if (s.endReason != kNoEndReason) {
         text += ": " + ResultWithDetail(s.endReason) + "; the file holds everything up to then";
     }
     return text;
@@ -59,7 +74,7 @@ void LogRecordingStarted() {
               (parameterRecord.dcFilter != 0 ? ", DC filter)" : ")"));
 }
 
-void LogStartFailure(int32_t result) {
+void LogStartFailure(StartResult result) {
     WriteLine("recording not started: " + ResultWithDetail(result));
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/capture_session.h"
+
 // The lines the engine writes to the event log ("sonocap: FILE: ..."), and the texts they share
 // with the window.
 
@@ -14,18 +16,22 @@ std::string SystemErrorText(int error);
 // "0:03:12.4": the hours, minutes, seconds and tenths of `frames` of a recording.
 std::string TakeTimeText(int64_t frames);
 
-// The result's text, followed by what the system said about it when it said something:
-// "the file could not be written: No space left on device".
-std::string ResultWithDetail(int32_t result);
+// The result's or reason's text, followed by what the system said about it when it said
+// something: "the file could not be written: No space left on device".
+std::string ResultWithDetail(StartResult result);
+std::string ResultWithDetail(EndReason reason);
 
 // How the last recording ended: "recording stopped after 0:00:02.6 (114660 frames stored of
 // 114660 captured)", and for an end nobody asked for ": <reason>; the file holds everything up
 // to then".
 std::string StopReport();
 
+// "sonocap: PATH: TEXT", about a file other than the recording's.
+void LogAbout(const std::string& path, const std::string& text);
+
 void LogRecordingStarted();
 // Not for kRecordingCancelled: the user's own cancel is no news.
-void LogStartFailure(int32_t result);
+void LogStartFailure(StartResult result);
 void LogRecordingStopped();
 // `what` failed on the recording file: "the final header could not be written".
 void LogFileFailure(const std::string& what, int systemError);

@@ -4,7 +4,7 @@
 
 namespace sonocap {
 
-const char* RecordingResultText(int32_t result) {
+const char* StartResultText(StartResult result) {
     switch (result) {
         case kRecordingStarted:
             return "recording started";
@@ -19,9 +19,18 @@ const char* RecordingResultText(int32_t result) {
         case kFileNotCreated:
             return "the file could not be created";
         case kFileInUse:
-            return "another copy of Sonocap is recording into this file";
+            return "another program holds this file locked (another copy of Sonocap recording "
+                   "into it?)";
         case kHeaderNotWritten:
             return "the file's header could not be written";
+    }
+    return "unknown result";
+}
+
+const char* EndReasonText(EndReason reason) {
+    switch (reason) {
+        case kNoEndReason:
+            return "the recording was stopped";
         case kWriteFailed:
             return "the file could not be written";
         case kOverrunStop:
@@ -30,9 +39,8 @@ const char* RecordingResultText(int32_t result) {
             return "the input device stopped delivering audio";
         case kFileSizeLimit:
             return "the file reached the largest size its header can describe";
-        default:
-            return "unknown result";
     }
+    return "unknown reason";
 }
 
 }  // namespace sonocap

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QToolTip>
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
 #include "engine/recording_log.h"
+#include "engine/take_record.h"
 #include "platform/qt/qt_window_system.h"
 #include "platform/wave_input.h"
 #include "settings/db_table.h"
@@ -104,10 +106,7 @@ RecorderDialog::RecorderDialog(QWidget* parent)
 
 RecorderDialog::~RecorderDialog() {
     // However the window went, its recording goes with it.
-    if (recording != 0) {
-        recording = 0;
-        StopRecording();
-    }
+    StopTake();
 }
 
 void RecorderDialog::CentreOnScreen() {
@@ -257,6 +256,19 @@ void RecorderDialog::Initialize() {
     CompressionCheck->setChecked(parameterRecord.compression != 0);
     DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
     CompressionCheck->setFocus();
+    TellFinishedTakes();
+}
+
+void RecorderDialog::TellFinishedTakes() {
+    const std::vector<std::string> finished = FinishInterruptedTakes();
+    if (finished.empty()) return;
+    QString reason;
+    for (const std::string& text : finished) {
+        reason += (reason.isEmpty() ? "" : "\n") + Sentence(text);
+    }
+    ShowReason(reason);
+    // Shown once the window is on the screen.
+    QTimer::singleShot(kDisplayTimerMs * 10, this, [this, reason] { ShowReason(reason); });
 }
 
 void RecorderDialog::ShowRecordImage(bool stop) {
@@ -269,14 +281,9 @@ void RecorderDialog::ToggleRecording() {
     RecordedField->setFocus();
     busy = 1;
     if (recording != 0) {
-        recording = 0;
-        StopRecording();
-        ShowRecordImage(false);
-        RecordedField->ShowText(kRecordedText);
-        RemainingField->ShowText(kRemainingText);
-        if (captureSession.endReason != 0) ShowReason(Sentence(StopReport()));
+        StopTake();
     } else {
-        const int32_t result = StartRecording();
+        const StartResult result = StartRecording();
         if (result == kRecordingStarted && closing_) {
             // The window was closed while the save dialog or the overwrite question was
             // open: the recording ends before it began, with its file finalised.
@@ -293,7 +300,17 @@ void RecorderDialog::ToggleRecording() {
     busy = 0;
 }
 
-void RecorderDialog::ShowStartFailure(int32_t result) {
+void RecorderDialog::StopTake() {
+    if (recording == 0) return;
+    recording = 0;
+    StopRecording();
+    ShowRecordImage(false);
+    RecordedField->ShowText(kRecordedText);
+    RemainingField->ShowText(kRemainingText);
+    if (captureSession.endReason != kNoEndReason) ShowReason(Sentence(StopReport()));
+}
+
+void RecorderDialog::ShowStartFailure(StartResult result) {
     // The user's own cancel needs no explanation.
     if (result == kRecordingCancelled) return;
     ShowReason(Sentence(ResultWithDetail(result)));
@@ -398,10 +415,7 @@ void RecorderDialog::RefreshDisplay() {
 void RecorderDialog::CloseRecorder() {
     closing_ = true;
     closingRequested = 1;
-    if (recording != 0) {
-        recording = 0;
-        StopRecording();
-    }
+    StopTake();
     if (displayTimer != 0) {
         killTimer(displayTimer);
         displayTimer = 0;

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <cstdint>
 
+#include "engine/capture_session.h"
 #include "ui/read_only_field.h"
 
 class QAction;
@@ -92,7 +93,12 @@ class RecorderDialog final : public QDialog {
     void BuildControls();
     void BuildSystemMenu();
     void Initialize();
-    void ShowStartFailure(int32_t result);
+    void ShowStartFailure(StartResult result);
+    // The one way the window ends a running recording: the engine finishes the take, the
+    // window shows the idle state and, for an end nobody asked for, why.
+    void StopTake();
+    // Takes that the last run could not stop, finished now: told on the record button.
+    void TellFinishedTakes();
     void ShowReason(const QString& reason);
     void ShowRecordImage(bool stopImage);
 

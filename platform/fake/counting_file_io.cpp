@@ -51,6 +51,17 @@ std::size_t CountingFileIo::Write(FileHandle file, const void* data, std::size_t
     return bytes;
 }
 
+std::size_t CountingFileIo::WriteAt(FileHandle file, int64_t offset, const void* data,
+                                    std::size_t bytes) {
+    const auto found = open_.find(file);
+    if (found == open_.end()) return 0;
+    const int64_t was = found->second.offset;
+    found->second.offset = offset;
+    const std::size_t written = Write(file, data, bytes);
+    found->second.offset = was;
+    return written;
+}
+
 bool CountingFileIo::Truncate(FileHandle file, int64_t length) {
     const auto found = open_.find(file);
     if (found == open_.end() || length < 0) return false;

@@ -28,6 +28,13 @@ FileHandle FakeFileIo::CreateForWriting(const std::string& path) {
     return file;
 }
 
+FileHandle FakeFileIo::OpenForUpdate(const std::string& path) {
+    if (journal != nullptr) journal->Add("file update");
+    const FileHandle file = real_.OpenForUpdate(path);
+    if (file != kNoFile) ++openFiles;
+    return file;
+}
+
 int64_t FakeFileIo::Length(FileHandle file) {
     return real_.Length(file);
 }
@@ -51,6 +58,42 @@ std::size_t FakeFileIo::Write(FileHandle file, const void* data, std::size_t byt
     offset_ += written;
     if (journal != nullptr) journal->Add("file write " + std::to_string(bytes));
     return written;
+}
+
+std::size_t FakeFileIo::WriteAt(FileHandle file, int64_t offset, const void* data,
+                                std::size_t bytes) {
+    if (journal != nullptr) {
+        journal->Add("file write at " + std::to_string(offset) + " " + std::to_string(bytes));
+    }
+    return real_.WriteAt(file, offset, data, bytes);
+}
+
+void FakeFileIo::StartWriteBack(FileHandle file, int64_t offset, int64_t bytes) {
+    if (journal != nullptr) journal->Add("file write-back " + std::to_string(bytes));
+    real_.StartWriteBack(file, offset, bytes);
+}
+
+void FakeFileIo::RequestDataSync(FileHandle file) {
+    if (journal != nullptr) journal->Add("file sync requested");
+    real_.RequestDataSync(file);
+}
+
+bool FakeFileIo::SyncData(FileHandle file) {
+    if (journal != nullptr) journal->Add("file sync");
+    return real_.SyncData(file);
+}
+
+bool FakeFileIo::SyncDirectory(const std::string& path) {
+    if (journal != nullptr) journal->Add("folder sync");
+    return real_.SyncDirectory(path);
+}
+
+bool FakeFileIo::ReplaceContents(const std::string& path, const std::string& contents) {
+    if (refuseReplace) {
+        lastError_ = EACCES;
+        return false;
+    }
+    return real_.ReplaceContents(path, contents);
 }
 
 bool FakeFileIo::Truncate(FileHandle file, int64_t length) {

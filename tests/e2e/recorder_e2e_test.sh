@@ -20,6 +20,7 @@ matcher=$build_dir/tests/e2e/signal_match
 cx=$build_dir/sonocap-cx
 . "$source_dir/tests/e2e/x_session.sh"
 . "$source_dir/tests/e2e/recorder_controls.sh"
+. "$source_dir/tests/e2e/interrupted_takes.sh"
 mounted_disk=""
 trap 'session_cleanup; [ -z "$mounted_disk" ] || umount -l "$mounted_disk"; cp "$work/sonocap.log" "$out/" 2>/dev/null; rm -rf "$work"' EXIT
 # A test run that is cut short (ctest's timeout, Ctrl+C) still stops what it started.
@@ -375,6 +376,10 @@ focus_recorder
 xdotool key Escape
 wait_recorder_exit 20
 [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
+
+# ---------------------------------------------------------------------------------------
+note "6b. killed with SIGKILL at several moments (tests/e2e/interrupted_takes.sh)"
+interrupted_takes
 
 # ---------------------------------------------------------------------------------------
 note "7. the X server dies while recording: the take is finished, the settings are saved"

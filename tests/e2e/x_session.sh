@@ -43,11 +43,14 @@ session_cleanup() {
     fi
 }
 
-# A private X server on a free display, 1024 x 768 at 24 bits.
+# A private X server on a free display, 1024 x 768 at 24 bits. -noreset: left to itself the
+# server resets whenever its last client goes, and a recorder started right after the previous
+# one ended (nothing else connected in between) found it resetting and could not connect.
 start_x_server() {
     local displayfile=$work/display
     : >"$displayfile"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" \
+        >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     session_pids+=("$xvfb_pid")
     for _ in $(seq 200); do

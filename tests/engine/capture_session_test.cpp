@@ -54,8 +54,8 @@ TEST_F(CaptureSessionStart, QueuesSixBuffersOverTheRingAndStarts) {
 
 TEST_F(CaptureSessionStart, TakesItsStepsInOrder) {
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
-    std::vector<std::string> expected = {"file create", "file write 44", "window create",
-                                         "wave open"};
+    std::vector<std::string> expected = {"file create", "file write 44", "folder sync",
+                                         "window create", "wave open"};
     for (int i = 0; i < kBuffersInRing; ++i) {
         expected.push_back("wave prepare");
         expected.push_back("wave add");
@@ -170,7 +170,7 @@ TEST_F(CaptureSessionStop, TakesItsStepsInOrder) {
     StopRecording();
     std::vector<std::string> expected = {"wave stop", "wave reset"};
     for (int i = 0; i < kBuffersInRing; ++i) expected.push_back("wave unprepare");
-    for (const char* step : {"wave close", "file seek 0", "file write 44", "window send 16",
+    for (const char* step : {"wave close", "file write at 0 44", "file sync", "window send 16",
                              "window destroy", "file close"}) {
         expected.push_back(step);
     }
@@ -352,8 +352,8 @@ TEST_F(CaptureSessionFailure, AFileAnotherCopyIsRecordingIsRefusedAndKeepsItsByt
     close(other);
     EXPECT_EQ(test::ReadFileBytes(PathOf("busy.wav")).size(), 12u);
     EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf("busy.wav") +
-                                    ": recording not started: another copy of Sonocap is "
-                                    "recording into this file");
+                                    ": recording not started: another program holds this file "
+                                    "locked (another copy of Sonocap recording into it?)");
     // Once the other copy has let go, the file may be recorded again.
     saveDialog.answers = {PathOf("busy.wav")};
     EXPECT_EQ(StartRecording(), kRecordingStarted);
@@ -377,16 +377,21 @@ TEST_F(CaptureSessionStart, AStartWhoseWindowClosedDuringTheFileChoiceCreatesNot
     EXPECT_TRUE(log.lines.empty());
 }
 
-TEST(RecordingResults, EveryResultHasItsOwnText) {
+TEST(RecordingResults, EveryResultAndReasonHasItsOwnText) {
     std::set<std::string> texts;
-    for (int32_t result = kFileSizeLimit; result <= kRecordingStarted; ++result) {
+    for (int32_t result = kHeaderNotWritten; result <= kRecordingStarted; ++result) {
         if (result == 0) continue;
-        const std::string text = RecordingResultText(result);
+        const std::string text = StartResultText(static_cast<StartResult>(result));
         EXPECT_NE(text, "unknown result") << result;
         texts.insert(text);
     }
+    for (int32_t reason = kFileSizeLimit; reason <= kWriteFailed; ++reason) {
+        const std::string text = EndReasonText(static_cast<EndReason>(reason));
+        EXPECT_NE(text, "unknown reason") << reason;
+        texts.insert(text);
+    }
     EXPECT_EQ(texts.size(), 12u);
-    EXPECT_STREQ(RecordingResultText(0), "unknown result");
+    EXPECT_STREQ(StartResultText(static_cast<StartResult>(0)), "unknown result");
 }
 
 TEST(RecordingLog, TakeTimesHaveHoursMinutesSecondsAndTenths) {

@@ -11,6 +11,7 @@
 #include "engine/dc_filter.h"
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
+#include "engine/take_file.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/file_io.h"
 #include "settings/program_environment.h"
@@ -61,6 +62,34 @@ TEST_P(FilledBufferFormat, SixFullBuffersAreStoredWhole) {
         const test::ReadBack sox = test::ReadWaveWithSox(PathOf(name()));
         ASSERT_TRUE(sox.ok) << sox.error;
         EXPECT_EQ(sox.samples, signal);
+    }
+}
+
+// A take killed at any moment plays up to its last stored buffer: the header follows each
+// buffer, written behind its data, whose write-back starts at once; every kBuffersPerSync
+// buffers the data is made durable.
+TEST_P(FilledBufferFormat, TheHeaderFollowsEveryBufferAndTheDataIsSyncedAtAPace) {
+    UseFormat(compressed());
+    const int buffers = kBuffersPerSync + 1;
+    const std::vector<int16_t> signal =
+        test::MakeSignal(test::SignalKind::Sine, buffers * kFramesPerBuffer, 5);
+    ASSERT_EQ(StartInto(name()), kRecordingStarted);
+    const std::string header = compressed() ? "file write at 0 40" : "file write at 0 44";
+    for (int i = 0; i < buffers; ++i) {
+        journal.steps.clear();
+        Capture(Frames(signal, int64_t{i} * kFramesPerBuffer, kFramesPerBuffer));
+        const auto at = [&](const std::string& step) {
+            return std::find_if(journal.steps.begin(), journal.steps.end(),
+                                [&](const std::string& s) { return s.rfind(step, 0) == 0; }) -
+                   journal.steps.begin();
+        };
+        EXPECT_LT(at("file write "), at("file write-back "));
+        EXPECT_LT(at("file write-back "), at(header)) << i;
+        EXPECT_EQ(journal.Count(header), 1);
+        EXPECT_EQ(journal.Count("file sync requested"), i + 1 == kBuffersPerSync ? 1 : 0) << i;
+        const test::ReadBack file = test::ReadBackRecording(compressed(), PathOf(name()));
+        ASSERT_TRUE(file.ok) << i << ": " << file.error;
+        EXPECT_EQ(file.samples, Frames(signal, 0, int64_t{i + 1} * kFramesPerBuffer));
     }
 }
 

@@ -8,10 +8,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "codec/duration_text.h"
 #include "codec/little_endian.h"
 #include "codec/recording_check.h"
-#include "codec/repair_plan.h"
+#include "codec/unfinished_recording.h"
+#include "codec/wave_header.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/input_file.h"
@@ -50,34 +53,6 @@ constexpr char kUsage[] =
     "file. Do not repair a file that is still being recorded.\n"
     "--dry-run says what would be done, writes nothing, and fails where the repair would.\n";
 
-bool WriteAllAt(int fd, const uint8_t* p, size_t bytes, uint64_t offset) {
-    while (bytes > 0) {
-        const ssize_t n = pwrite(fd, p, bytes, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        bytes -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
-bool ReadAllAt(int fd, uint8_t* p, size_t bytes, uint64_t offset) {
-    while (bytes > 0) {
-        const ssize_t n = pread(fd, p, bytes, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = EIO;  // shorter than it was when checked
-            return false;
-        }
-        p += n;
-        bytes -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
 // Copies `bytes` from offset `from` of one descriptor to offset `to` of another, a block at a
 // time; blocks of zeros are skipped when `holes` (the target is new), so that a sparse tail
 // costs no room.
@@ -85,9 +60,13 @@ bool CopyRange(int in, uint64_t from, int out, uint64_t to, uint64_t bytes, bool
     constexpr size_t kBlock = 1 << 20;
     static const uint8_t zeros[64 << 10] = {};
     std::unique_ptr<uint8_t[]> block(new uint8_t[kBlock]);
+    errno = 0;
     for (uint64_t done = 0; done < bytes;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, bytes - done));
-        if (!ReadAllAt(in, block.get(), n, from + done)) return false;
+        if (ReadAt(in, block.get(), n, from + done) != n) {
+            if (errno == 0) errno = EIO;  // shorter than it was when checked
+            return false;
+        }
         for (size_t at = 0; at < n; at += sizeof zeros) {
             const size_t piece = std::min(sizeof zeros, n - at);
             if (holes && std::memcmp(block.get() + at, zeros, piece) == 0) continue;
@@ -142,7 +121,14 @@ struct Repair {
     std::string headerBackup;
     std::string tailBackup;
     RecordingKind kind = RecordingKind::Unknown;
-    RepairPlan plan;
+    FinishPlan plan;  // the finish of an unfinished recording
+    // Repair's own reading of what the finish would do, for the user.
+    std::string headerState;
+    std::string content;
+    // A fault that is not an unfinished end: damage with audio behind it, or sizes that claim
+    // more than the file holds (a copy cut short). Cutting there loses audio.
+    std::optional<FileError> damage;
+    std::string damageExtent;
     struct stat checked {};
     uint64_t cutBytes = 0;
     FileDescriptor fd;  // open for writing from the backup on
@@ -160,6 +146,67 @@ int CannotWrite(const Repair& r, const std::string& why) {
 
 std::string At(const FileError& error) {
     return "offset " + std::to_string(error.offset) + ": " + error.message;
+}
+
+std::string Frames(uint64_t frames) {
+    return std::to_string(frames) + " frames (" + FormatDuration(frames) + ")";
+}
+
+std::string CutShort(uint64_t declared, uint64_t held) {
+    return "the header declares " + std::to_string(declared) + " bytes but the file holds " +
+           std::to_string(held) + ": it looks cut short, " + std::to_string(declared - held) +
+           " bytes are missing (an interrupted copy?)";
+}
+
+// What the header said and what the finish keeps, in words, and the damage that the finish
+// alone does not see: a finished header whose sizes reach past the end of the file. A recorder
+// never leaves that; an interrupted copy does.
+void DescribeRepair(Repair& r, const uint8_t* header) {
+    const FinishPlan& plan = r.plan;
+    if (!plan.compressed) {
+        const uint64_t declared = LoadLE32(header + plan.headerBytes - 4);
+        const uint64_t present = plan.length - plan.headerBytes;
+        r.headerState = "data size field " + std::to_string(declared);
+        if (declared == 0) {
+            r.headerState += ": the recording was never finished";
+        } else if (declared > present) {
+            r.headerState += " but only " + std::to_string(present) + " bytes of data in the file";
+            r.damage = FileError{plan.headerBytes - 4, CutShort(declared, present)};
+            r.damageExtent = Frames(plan.frames) +
+                             " of audio are in the file, the header declares " +
+                             Frames(declared / kBytesPerFrame);
+        } else if (declared < present) {
+            r.headerState +=
+                " but " + std::to_string(present) + " bytes after the data chunk's header";
+        }
+        const uint64_t samplesEnd = plan.headerBytes + kBytesPerFrame * plan.frames;
+        r.content = Frames(plan.frames) + " of samples, up to byte " + std::to_string(samplesEnd);
+        if (plan.newLength > samplesEnd) {
+            r.content += ", then chunks up to byte " + std::to_string(plan.newLength);
+        }
+        return;
+    }
+    const uint32_t fileSize = LoadLE32(header + 4);
+    const uint32_t uncompressedSize = LoadLE32(header + 8);
+    const bool finished = fileSize != 0 || uncompressedSize != 0;
+    r.headerState = "file size field " + std::to_string(fileSize) + ", uncompressed size field " +
+                    std::to_string(uncompressedSize);
+    if (!finished) r.headerState += ": the recording was never finished";
+    r.content = "valid records of " + Frames(plan.frames) + ", up to byte " +
+                std::to_string(plan.newLength);
+    if (finished && fileSize > plan.length) {
+        r.damage = FileError{4, CutShort(fileSize, plan.length)};
+        r.damageExtent = Frames(plan.frames) + " of audio are in the file, the header declares " +
+                         Frames(uncompressedSize / kBytesPerFrame);
+    } else if (plan.damage) {
+        r.damage = plan.damage;
+        r.damageExtent = Frames(plan.frames) + " of audio lie before it and " +
+                         (plan.resumeAt ? "" : "the header declares ") +
+                         Frames(plan.framesAfterDamage) + " after it" +
+                         (plan.resumeAt ? " (valid records again from offset " +
+                                              std::to_string(*plan.resumeAt) + ")"
+                                        : "");
+    }
 }
 
 // Works out the repair and every reason to refuse it, before anything is written: the real run
@@ -186,34 +233,33 @@ std::optional<int> PlanRepair(Repair& r, bool salvage) {
         return kExitOk;
     }
     const bool wave = r.kind == RecordingKind::Wave;
-    Pass planning;
-    if (auto reason = planning.Open(r.path)) return ReportError(r.path, *reason);
-    const auto planError = wave ? PlanWaveRepair(*planning.window, r.plan)
-                                : PlanCompressedRepair(*planning.window, r.plan);
-    if (planning.window->Error()) return ReportError(r.path, *planning.window->Error());
-    if (planError) {
+    const FileDescriptor fd(open(r.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) return ReportError(r.path, std::strerror(errno));
+    DescriptorFile file(fd.get());
+    if (auto planError = PlanFinish(file, r.plan)) {
         return Untouched(r, At(*planError) + ": not recognisably a " + (wave ? "WAV" : "Compaxa") +
                                 " recording");
     }
-    if (r.plan.damage) {
+    std::vector<uint8_t> header(r.plan.headerBytes);
+    if (ReadAt(fd.get(), header.data(), header.size(), 0) != header.size()) {
+        return ReportError(r.path, std::strerror(errno != 0 ? errno : EIO));
+    }
+    DescribeRepair(r, header.data());
+    if (r.damage) {
         // --salvage is offered only where it keeps some audio.
         const bool keeps = r.plan.frames > 0;
         if (!salvage || !keeps) {
             return Untouched(
-                r, At(*r.plan.damage) + ": damage inside the recording, not an unfinished end: " +
-                       r.plan.damageExtent +
+                r, At(*r.damage) +
+                       ": damage inside the recording, not an unfinished end: " + r.damageExtent +
                        (keeps ? "; --salvage keeps what lies before it and cuts the rest"
                               : "; there is no audio before it for --salvage to keep"));
         }
     }
-    bool changes = r.plan.newLength != r.plan.length;
-    for (const FieldPatch& patch : r.plan.patches) {
-        if (patch.before != patch.value) changes = true;
-    }
-    if (!changes) {
+    if (!r.plan.Changes()) {
         return Untouched(r, At(*problem) + ": not a fault of the header that repair can mend");
     }
-    r.cutBytes = r.plan.length - r.plan.newLength;
+    r.cutBytes = r.plan.CutBytes();
     if (access(r.path.c_str(), W_OK) != 0) return CannotWrite(r, std::strerror(errno));
     if (access(DirectoryOf(r.path).c_str(), W_OK | X_OK) != 0) {
         return CannotWrite(r, "cannot create backups in " + QuotedName(DirectoryOf(r.path)) + ": " +
@@ -233,22 +279,21 @@ std::optional<int> PlanRepair(Repair& r, bool salvage) {
 
 void PrintPlan(const Repair& r, bool dryRun) {
     const char* path = r.name.c_str();
-    std::printf("%s: %s recording, %s\n", path, r.plan.format.c_str(), r.plan.headerState.c_str());
-    std::printf("%s: holds %s\n", path, r.plan.content.c_str());
-    if (r.plan.damage) {
-        std::printf("%s: salvaging: %s: %s\n", path, At(*r.plan.damage).c_str(),
-                    r.plan.damageExtent.c_str());
+    std::printf("%s: %s recording, %s\n", path, r.plan.compressed ? "Compaxa" : "WAV",
+                r.headerState.c_str());
+    std::printf("%s: holds %s\n", path, r.content.c_str());
+    if (r.damage) {
+        std::printf("%s: salvaging: %s: %s\n", path, At(*r.damage).c_str(), r.damageExtent.c_str());
     }
     if (r.cutBytes > 0) {
         std::printf("%s: %s %s from byte %llu: %s\n", path, dryRun ? "would cut" : "cutting",
                     Counted(r.cutBytes, "byte", "bytes").c_str(),
                     static_cast<unsigned long long>(r.plan.newLength), r.plan.cutReason.c_str());
     }
-    for (const FieldPatch& patch : r.plan.patches) {
-        if (patch.before == patch.value) continue;
+    for (const SizeFieldChange& field : r.plan.fields) {
         std::printf("%s: %s size field at byte %llu: %u -> %u\n", path,
-                    dryRun ? "would set" : "setting", static_cast<unsigned long long>(patch.offset),
-                    patch.before, patch.value);
+                    dryRun ? "would set" : "setting", static_cast<unsigned long long>(field.offset),
+                    field.before, field.after);
     }
 }
 
@@ -310,23 +355,10 @@ int Failed(const Repair& r, const std::string& why) {
                                                        : "; the original is in the backups"));
 }
 
-// Writes the new size fields and cuts the file.
+// Finishes the recording: cuts the tail and writes the new size fields.
 std::optional<int> Apply(Repair& r) {
-    bool touched = false;
-    for (const FieldPatch& patch : r.plan.patches) {
-        uint8_t field[4];
-        StoreLE32(field, patch.value);
-        if (!WriteAllAt(r.fd.get(), field, sizeof field, patch.offset)) {
-            if (touched) return Failed(r, std::strerror(errno));
-            const std::string why = std::strerror(errno);
-            RemoveBackups(r);
-            return CannotWrite(r, why);
-        }
-        touched = true;
-    }
-    if (r.cutBytes > 0 && ftruncate(r.fd.get(), static_cast<off_t>(r.plan.newLength)) != 0) {
-        return Failed(r, std::strerror(errno));
-    }
+    DescriptorFile file(r.fd.get());
+    if (!ApplyFinish(file, r.plan)) return Failed(r, std::strerror(errno));
     if (fsync(r.fd.get()) != 0) return Failed(r, std::strerror(errno));
     return std::nullopt;
 }

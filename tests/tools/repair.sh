@@ -114,7 +114,7 @@ repaired "bytes after a finished WAV" "$work/appended.wav" 33518 "setting size f
 grep -q "cutting" "$work/out" && fail "bytes after a finished WAV: something was cut: $(cat "$work/out")"
 cp "$work/good.wav" "$work/short.wav"
 printf '\x40\x9c\0\0' | dd of="$work/short.wav" bs=1 seek=40 conv=notrunc status=none
-repaired "data size 40000 of 131072" "$work/short.wav" 32768 "data size field 40000 but 131072 bytes of samples"
+repaired "data size 40000 of 131072" "$work/short.wav" 32768 "data size field 40000 but 131072 bytes after the data chunk's header"
 cmp -s "$work/short.wav" "$work/good.wav" || fail "data size short of the samples: not the whole recording"
 cp "$work/short.wav" "$work/short-encode.wav"
 printf '\x40\x9c\0\0' | dd of="$work/short-encode.wav" bs=1 seek=40 conv=notrunc status=none
@@ -140,7 +140,7 @@ cmp -s "$work/unfinished.cx" "$work/good.cx" || fail "unfinished .cx: not the fi
 [ -e "$work/unfinished.cx.tail-backup" ] && fail "unfinished .cx: a tail backup of nothing"
 head -c 40 "$work/good.cx" >"$work/empty.cx"
 unfinish "$work/empty.cx"
-repaired "header alone" "$work/empty.cx" 0 "0 valid records"
+repaired "header alone" "$work/empty.cx" 0 "valid records of 0 frames"
 
 echo "group: left untouched"
 untouched "finished .cx" "$work/good.cx" 0 "already verifies: nothing to repair, left untouched"

@@ -12,6 +12,7 @@
 
 #include "tools/input_file.h"
 #include "tools/posix_file.h"
+#include "tools/report.h"
 #include "tools/signal_cleanup.h"
 
 namespace sonocap {
@@ -86,6 +87,9 @@ bool OutputFile::Open(const std::string& path, const OutputOptions& options,
         if (S_ISREG(st.st_mode) && SameFile(st, input)) {
             return Refuse("standard output is the input file: refused");
         }
+        if (isatty(STDOUT_FILENO) == 1) {
+            return Refuse("is a terminal: binary output refused (redirect it to a file or a pipe)");
+        }
         return OpenDirect(STDOUT_FILENO, Seekable(STDOUT_FILENO));
     }
     if (path.empty() || path.back() == '/') {
@@ -138,7 +142,10 @@ bool OutputFile::OpenTemporary(const std::string& target, const struct stat* rep
     // that is as long as the system allows still has room for its temporary file.
     std::string name = DirectoryOf(target) + "/.sonocap-cx-XXXXXX";
     fd_ = CreateRemovedOnSignal(name.data());
-    if (fd_ < 0) return Fail();
+    if (fd_ < 0) {
+        return Refuse("cannot create a file in " + QuotedName(DirectoryOf(target)) + ": " +
+                      std::strerror(errno));
+    }
     ownsFd_ = true;
     tempPath_ = name;
     target_ = target;

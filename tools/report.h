@@ -95,8 +95,16 @@ inline int FinishStandardOutput(int status) {
     return status;
 }
 
+// A usage error: one line, and where the help is ("usage: sonocap-cx decode ..." names the
+// command).
 inline int ReportUsage(const char* usage, const std::string& problem) {
-    std::fprintf(stderr, "sonocap-cx: %s\n%s", problem.c_str(), usage);
+    std::string command = usage;
+    const std::string prefix = "usage: sonocap-cx ";
+    command = command.rfind(prefix, 0) == 0 ? command.substr(prefix.size()) : "";
+    command = command.substr(0, command.find_first_of(" \n"));
+    if (command == "COMMAND") command.clear();
+    std::fprintf(stderr, "sonocap-cx: %s\nTry 'sonocap-cx %s%s--help' for more information.\n",
+                 problem.c_str(), command.c_str(), command.empty() ? "" : " ");
     return kExitUsage;
 }
 

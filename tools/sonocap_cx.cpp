@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/compressed_header.h"
 #include "tools/commands.h"
 #include "tools/report.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: sonocap-cx COMMAND [--help] ARGS\n"
+    "       sonocap-cx --version\n"
     "\n"
     "Companion of the Sonocap recorder for its Compaxa (.cx) recordings.\n"
     "\n"
@@ -36,6 +38,13 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
         std::strcmp(command, "help") == 0) {
         std::fputs(kUsage, stdout);
+        return sonocap::FinishStandardOutput(sonocap::kExitOk);
+    }
+    if (std::strcmp(command, "--version") == 0) {
+        std::printf(
+            "sonocap-cx %s\nCompaxa format: magic 0x%08X, %d-byte header, 44100 Hz, 16-bit "
+            "stereo\n",
+            SONOCAP_VERSION, sonocap::kCompressedMagic, sonocap::kCompressedHeaderBytes);
         return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
     int (*run)(int, char**) = nullptr;

@@ -68,8 +68,8 @@ void PrintText(const Description& d) {
                 static_cast<unsigned long long>(d.sampleBytes));
     std::printf("ratio:         %.3f (the file is %.1f %% of the PCM size)\n", Ratio(d),
                 d.sampleBytes == 0 ? 0.0 : 100.0 * d.fileBytes / d.sampleBytes);
-    std::printf("peak:          left %s, right %s\n", PeakText(d.peak.left).c_str(),
-                PeakText(d.peak.right).c_str());
+    std::printf("peak:          left %s, right %s\n", PeakDecibelsText(d.peak.left).c_str(),
+                PeakDecibelsText(d.peak.right).c_str());
     if (d.format != "Compaxa") return;
     std::printf("records:       %llu\n", static_cast<unsigned long long>(d.records));
     std::printf("code length    left                right\n");

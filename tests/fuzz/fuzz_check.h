@@ -32,7 +32,7 @@ class PieceSource : public sonocap::ByteSource {
           piece_(size == 0 ? 1 : 1 + size_t{data[0]} * 61) {}
     std::optional<std::string> ReadSome(uint8_t* into, size_t bytes, size_t& got) override {
         got = std::min({bytes, piece_, size_ - at_});
-        std::memcpy(into, data_ + at_, got);
+        if (got > 0) std::memcpy(into, data_ + at_, got);
         at_ += got;
         return std::nullopt;
     }

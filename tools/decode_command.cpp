@@ -162,7 +162,8 @@ int RunDecode(int argc, char** argv) {
         return !failure;
     };
     // One thread: the pool decodes each slot as it is filled.
-    OrderedPool<DecodeSlot> pool(threads == 1 ? 0 : threads, 2 * static_cast<size_t>(threads) + 2,
+    OrderedPool<DecodeSlot> pool(threads == 1 ? 0 : threads,
+                                 threads == 1 ? 1 : 2 * static_cast<size_t>(threads) + 2,
                                  DecodeSlotRecords);
     while (!reader.AtEnd()) {
         DecodeSlot* slot = pool.Next(drain);

@@ -161,21 +161,15 @@ int RunEncode(int argc, char** argv) {
     const auto lastBuffer = [](const EncodeSlot& slot) {
         return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
     };
-    if (threads == 1) {
-        EncodeSlot slot;
-        while (fill(slot)) {
-            EncodeBuffer(slot);
-            if (!drain(slot) || lastBuffer(slot)) break;
-        }
-    } else {
-        OrderedPool<EncodeSlot> pool(threads, 4 * static_cast<size_t>(threads), EncodeBuffer);
-        while (EncodeSlot* slot = pool.Next(drain)) {
-            if (!fill(*slot)) break;
-            pool.Submit();
-            if (lastBuffer(*slot)) break;
-        }
-        if (!failure) pool.Finish(drain);
+    // One thread: the pool encodes each slot as it is filled.
+    OrderedPool<EncodeSlot> pool(threads == 1 ? 0 : threads,
+                                 threads == 1 ? 1 : 4 * static_cast<size_t>(threads), EncodeBuffer);
+    while (EncodeSlot* slot = pool.Next(drain)) {
+        if (!fill(*slot)) break;
+        pool.Submit();
+        if (lastBuffer(*slot)) break;
     }
+    if (!failure) pool.Finish(drain);
     if (failure) return *failure;
     progress.Finish();
     if (auto error = CheckAfterSamples(in, wave))

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,7 +24,7 @@ struct CommandLine {
 };
 
 inline CommandLine SplitCommandLine(int argc, char** argv,
-                                    std::initializer_list<const char*> valueOptions = {}) {
+                                    const std::vector<const char*>& valueOptions = {}) {
     CommandLine line;
     bool operandsOnly = false;
     for (int i = 0; i < argc; ++i) {

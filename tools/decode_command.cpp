@@ -100,22 +100,7 @@ void DecodeSlotRecords(DecodeSlot& slot) {
     }
 }
 
-}  // namespace
-
-int RunDecode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kThreadsHelp, stdout);
-        std::fputs(kOutputHelp, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--threads" && !IsOutputOption(option)) {
-            return ReportUsage(kUsage, "unknown option " + option);
-        }
-    }
-    if (line.operands.size() != 2) return ReportUsage(kUsage, "decode takes IN.cx and OUT.wav");
+int RunDecode(const CommandLine& line) {
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
     int threads = 1;
@@ -182,5 +167,15 @@ int RunDecode(int argc, char** argv) {
     if (!out.Commit()) return ReportOutputError(outPath, out.Error());
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kDecodeCommand{"decode",
+                                 {kUsage, kThreadsHelp, kOutputHelp},
+                                 {"--force", "-f", "--sync"},
+                                 {{"--threads", "--threads needs a count"}},
+                                 2,
+                                 "decode takes IN.cx and OUT.wav",
+                                 RunDecode};
 
 }  // namespace sonocap

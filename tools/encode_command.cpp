@@ -84,22 +84,7 @@ void EncodeBuffer(EncodeSlot& slot) {
     slot.stored = writeCompressedBuffer(buffer, frames, packetArea, write);
 }
 
-}  // namespace
-
-int RunEncode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kThreadsHelp, stdout);
-        std::fputs(kOutputHelp, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--verify" && option != "--threads" && !IsOutputOption(option)) {
-            return ReportUsage(kUsage, "unknown option " + option);
-        }
-    }
-    if (line.operands.size() != 2) return ReportUsage(kUsage, "encode takes IN.wav and OUT.cx");
+int RunEncode(const CommandLine& line) {
     const bool verify = line.Has("--verify");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
@@ -197,5 +182,15 @@ int RunEncode(int argc, char** argv) {
     }
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kEncodeCommand{"encode",
+                                 {kUsage, kThreadsHelp, kOutputHelp},
+                                 {"--verify", "--force", "-f", "--sync"},
+                                 {{"--threads", "--threads needs a count"}},
+                                 2,
+                                 "encode takes IN.wav and OUT.cx",
+                                 RunEncode};
 
 }  // namespace sonocap

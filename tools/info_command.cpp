@@ -194,18 +194,7 @@ void CountCoding(uint32_t headerWord, int lengthShift, int orderShift, ChannelCo
     }
 }
 
-}  // namespace
-
-int RunInfo(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv);
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--json") return ReportUsage(kUsage, "unknown option " + option);
-    }
-    if (line.operands.size() != 1) return ReportUsage(kUsage, "info takes one FILE");
+int RunInfo(const CommandLine& line) {
     Description d;
     d.path = line.operands[0];
 
@@ -262,5 +251,9 @@ int RunInfo(int argc, char** argv) {
     }
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kInfoCommand{"info", {kUsage}, {"--json"}, {}, 1, "info takes one FILE", RunInfo};
 
 }  // namespace sonocap

@@ -383,20 +383,7 @@ int Recheck(const Repair& r) {
     return kExitOk;
 }
 
-}  // namespace
-
-int RunRepair(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv);
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--dry-run" && option != "--salvage") {
-            return ReportUsage(kUsage, "unknown option " + option);
-        }
-    }
-    if (line.operands.size() != 1) return ReportUsage(kUsage, "repair takes one FILE");
+int RunRepair(const CommandLine& line) {
     const bool dryRun = line.Has("--dry-run");
     Repair r;
     r.path = line.operands[0];
@@ -426,5 +413,10 @@ int RunRepair(int argc, char** argv) {
     std::fflush(stdout);
     return status;
 }
+
+}  // namespace
+
+const CommandSpec kRepairCommand{
+    "repair", {kUsage}, {"--dry-run", "--salvage"}, {}, 1, "repair takes one FILE", RunRepair};
 
 }  // namespace sonocap

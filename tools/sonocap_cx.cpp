@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "codec/compressed_header.h"
 #include "tools/commands.h"
@@ -28,6 +31,35 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 success, 1 bad input, 2 bad usage, 3 the output could not be written.\n";
 
+const sonocap::CommandSpec* const kCommands[] = {&sonocap::kEncodeCommand, &sonocap::kDecodeCommand,
+                                                 &sonocap::kVerifyCommand, &sonocap::kInfoCommand,
+                                                 &sonocap::kRepairCommand};
+
+// Help, options, values and operands, checked alike for every command before it runs.
+int Run(const sonocap::CommandSpec& spec, int argc, char** argv) {
+    using sonocap::ReportUsage;
+    const std::string usage = spec.help.front();
+    std::vector<const char*> valueNames;
+    for (const auto& option : spec.valueOptions) valueNames.push_back(option.first.c_str());
+    const sonocap::CommandLine line = sonocap::SplitCommandLine(argc, argv, valueNames);
+    if (line.Has("--help")) {
+        for (const char* text : spec.help) std::fputs(text, stdout);
+        return sonocap::kExitOk;
+    }
+    for (const std::string& option : line.options) {
+        bool known = std::find(spec.flags.begin(), spec.flags.end(), option) != spec.flags.end();
+        for (const auto& value : spec.valueOptions) known = known || value.first == option;
+        if (!known) return ReportUsage(usage.c_str(), "unknown option " + option);
+    }
+    for (const auto& value : spec.valueOptions) {
+        if (line.missingValue == value.first) return ReportUsage(usage.c_str(), value.second);
+    }
+    if (line.operands.size() != spec.operands) {
+        return ReportUsage(usage.c_str(), spec.operandsText);
+    }
+    return spec.run(line);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,14 +79,10 @@ int main(int argc, char** argv) {
             SONOCAP_VERSION, sonocap::kCompressedMagic, sonocap::kCompressedHeaderBytes);
         return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
-    int (*run)(int, char**) = nullptr;
-    if (std::strcmp(command, "encode") == 0) run = sonocap::RunEncode;
-    if (std::strcmp(command, "decode") == 0) run = sonocap::RunDecode;
-    if (std::strcmp(command, "verify") == 0) run = sonocap::RunVerify;
-    if (std::strcmp(command, "info") == 0) run = sonocap::RunInfo;
-    if (std::strcmp(command, "repair") == 0) run = sonocap::RunRepair;
-    if (run == nullptr) {
-        return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
+    for (const sonocap::CommandSpec* spec : kCommands) {
+        if (std::strcmp(command, spec->name) == 0) {
+            return sonocap::FinishStandardOutput(Run(*spec, argc - 2, argv + 2));
+        }
     }
-    return sonocap::FinishStandardOutput(run(argc - 2, argv + 2));
+    return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
 }

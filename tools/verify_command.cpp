@@ -54,22 +54,10 @@ int VerifyWave(const std::string& path, ByteWindow& window) {
     return kExitOk;
 }
 
-}  // namespace
-
-int RunVerify(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv, {"--against"});
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--against") return ReportUsage(kUsage, "unknown option " + option);
-    }
-    if (!line.missingValue.empty()) return ReportUsage(kUsage, "--against needs a WAV file");
+int RunVerify(const CommandLine& line) {
     const auto value = line.values.find("--against");
     const std::string againstPath = value == line.values.end() ? "" : value->second;
     const std::vector<std::string>& operands = line.operands;
-    if (operands.size() != 1) return ReportUsage(kUsage, "verify takes one FILE");
     const std::string& path = operands[0];
     if (path == "-" && againstPath == "-") {
         return ReportUsage(kUsage, "standard input can be only one of the two files");
@@ -161,5 +149,12 @@ int RunVerify(int argc, char** argv) {
     std::printf("%s: ok: %s\n", QuotedName(path).c_str(), verdict.c_str());
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kVerifyCommand{"verify", {kUsage},
+                                 {},       {{"--against", "--against needs a WAV file"}},
+                                 1,        "verify takes one FILE",
+                                 RunVerify};
 
 }  // namespace sonocap

@@ -23,19 +23,6 @@ namespace {
 // system calls do not matter.
 constexpr size_t kBufferBytes = 64 << 10;
 
-bool WriteAll(int fd, const uint8_t* p, size_t bytes) {
-    while (bytes > 0) {
-        const ssize_t n = write(fd, p, bytes);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        bytes -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Where a symbolic link points, as a path usable from here; `path` itself for anything else.
 std::string LinkTarget(const std::string& path) {
     char resolved[PATH_MAX];

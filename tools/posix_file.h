@@ -44,6 +44,21 @@ inline void SyncDirectoryOf(const std::string& path) {
     if (fd.get() >= 0) fsync(fd.get());
 }
 
+// write(2) of all `bytes`, for pipes as for files; false with errno set.
+inline bool WriteAll(int fd, const void* data, size_t bytes) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (bytes > 0) {
+        const ssize_t n = write(fd, p, bytes);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        bytes -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // pwrite(2) of all `bytes`; false with errno set.
 inline bool WriteAllAt(int fd, const void* data, size_t bytes, uint64_t offset) {
     const auto* p = static_cast<const uint8_t*>(data);

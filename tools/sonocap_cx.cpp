@@ -2,7 +2,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "codec/compressed_header.h"
@@ -80,9 +82,19 @@ int main(int argc, char** argv) {
         return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
     for (const sonocap::CommandSpec* spec : kCommands) {
-        if (std::strcmp(command, spec->name) == 0) {
-            return sonocap::FinishStandardOutput(Run(*spec, argc - 2, argv + 2));
+        if (std::strcmp(command, spec->name) != 0) continue;
+        int status = sonocap::kExitBadInput;
+        try {
+            status = Run(*spec, argc - 2, argv + 2);
+        } catch (const std::bad_alloc&) {
+            // The command's files are closed and its temporary output removed on the way here.
+            std::fputs("sonocap-cx: out of memory\n", stderr);
+        } catch (const std::system_error& error) {  // a worker thread that could not start
+            std::fprintf(stderr,
+                         "sonocap-cx: cannot start a worker thread: %s (fewer --threads?)\n",
+                         error.code().message().c_str());
         }
+        return sonocap::FinishStandardOutput(status);
     }
     return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
 }

@@ -92,6 +92,10 @@ rm "$work/records"
   bytes=$(cat "$work/long.cx" | "$cx" decode - - 2>"$work/out" | wc -c)
   [ "$bytes" -eq $((44 + 4096 * pcm)) ] || fail "decode - - of a long .cx: $bytes bytes: $(cat "$work/out")"
   "$cx" decode "$work/long.cx" /dev/null 2>"$work/out" || fail "decode of a long .cx: $(cat "$work/out")"
+  # More threads than the limit allows: a message and status 1, nothing left behind.
+  "$cx" decode --threads 64 "$work/long.cx" "$work/oom.wav" 2>"$work/out"
+  [ $? -eq 1 ] && grep -q "^sonocap-cx: " "$work/out" || fail "decode --threads 64 under the limit: $(cat "$work/out")"
+  ls -A "$work" | grep -q "sonocap-cx-\|oom.wav" && fail "decode under the limit left a file behind"
 )
 rm -f "$work/take.wav" "$work/long.cx"
 

@@ -2,7 +2,8 @@
 # Times sonocap-cx encode and decode, with its default threads and with --threads 1, against flac
 # (-0 --no-md5-sum, and -d) and WavPack (its fastest mode, wavpack -f, and wvunpack), as whole
 # processes, each replacing its existing output, on the corpus clips and on a long file (the clips
-# joined). The commands take turns within every round, so that the load of the machine falls on
+# joined). cp of the same WAV into the same folder is timed alongside: the I/O bound of a
+# whole-process conversion; "cx/cp" is sonocap-cx's time over cp's. The commands take turns within every round, so that the load of the machine falls on
 # all alike; the figures are medians of the rounds, and every ratio comes from the same run.
 # Usage: bench/compare-peers.sh [build/sonocap-cx] [corpus folder] [rounds]
 set -euo pipefail
@@ -49,6 +50,7 @@ for name in "${names[@]}"; do
     "$cx decode --threads 1 -f $w.cx $w.cx.wav"
     "flac -d -f -s -o $w.flac.wav $w.flac"
     "wvunpack -q -y $w.wv -o $w.wv.wav"
+    "cp -f $w.wav $w.cp.wav"
   )
   declare -A times=()
   for _ in $(seq "$rounds"); do
@@ -62,12 +64,12 @@ for name in "${names[@]}"; do
     # shellcheck disable=SC2086
     m[$i]=$(median_ms ${times[$i]})
   done
-  enc_rows+=("$(printf '%-20s %8sms %8sms %8sms %5sx %5sx %8sms %5sx' "$name" "${m[0]}" "${m[1]}" \
-    "${m[2]}" "$(ratio "${m[2]}" "${m[0]}")" "$(ratio "${m[2]}" "${m[1]}")" "${m[3]}" \
-    "$(ratio "${m[3]}" "${m[0]}")")")
-  dec_rows+=("$(printf '%-20s %8sms %8sms %8sms %5sx %5sx %8sms %5sx' "$name" "${m[4]}" "${m[5]}" \
-    "${m[6]}" "$(ratio "${m[6]}" "${m[4]}")" "$(ratio "${m[6]}" "${m[5]}")" "${m[7]}" \
-    "$(ratio "${m[7]}" "${m[4]}")")")
+  enc_rows+=("$(printf '%-20s %8sms %8sms %8sms %5sx %5sx %8sms %5sx %8sms %5s' "$name" "${m[0]}" \
+    "${m[1]}" "${m[2]}" "$(ratio "${m[2]}" "${m[0]}")" "$(ratio "${m[2]}" "${m[1]}")" "${m[3]}" \
+    "$(ratio "${m[3]}" "${m[0]}")" "${m[8]}" "$(ratio "${m[0]}" "${m[8]}")")")
+  dec_rows+=("$(printf '%-20s %8sms %8sms %8sms %5sx %5sx %8sms %5sx %8sms %5s' "$name" "${m[4]}" \
+    "${m[5]}" "${m[6]}" "$(ratio "${m[6]}" "${m[4]}")" "$(ratio "${m[6]}" "${m[5]}")" "${m[7]}" \
+    "$(ratio "${m[7]}" "${m[4]}")" "${m[8]}" "$(ratio "${m[4]}" "${m[8]}")")")
   wav=$(stat -c %s "$w.wav")
   cxb=$(stat -c %s "$w.cx") flb=$(stat -c %s "$w.flac") wvb=$(stat -c %s "$w.wv")
   size_rows+=("$(printf '%-20s %10s %10s %7s %10s %7s %10s %7s' "$name" "$wav" "$cxb" \
@@ -75,11 +77,11 @@ for name in "${names[@]}"; do
   unset times
 done
 echo "encode, median ms (x = peer time / sonocap-cx time; cx1 = --threads 1)"
-printf '%-20s %10s %10s %10s %6s %6s %10s %6s\n' clip cx cx1 "flac -0" "x" "x cx1" "wavpack -f" "x"
+printf '%-20s %10s %10s %10s %6s %6s %10s %6s %10s %5s\n' clip cx cx1 "flac -0" "x" "x cx1" "wavpack -f" "x" cp cx/cp
 printf '%s\n' "${enc_rows[@]}"
 echo
 echo "decode, median ms"
-printf '%-20s %10s %10s %10s %6s %6s %10s %6s\n' clip cx cx1 "flac -d" "x" "x cx1" wvunpack "x"
+printf '%-20s %10s %10s %10s %6s %6s %10s %6s %10s %5s\n' clip cx cx1 "flac -d" "x" "x cx1" wvunpack "x" cp cx/cp
 printf '%s\n' "${dec_rows[@]}"
 echo
 echo "sizes, bytes and share of the WAV file"

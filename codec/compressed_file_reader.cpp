@@ -1,7 +1,9 @@
 #include "codec/compressed_file_reader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "codec/compressed_header.h"
@@ -24,7 +26,12 @@ std::string Hex(uint32_t v) {
     return s;
 }
 
+constexpr uint64_t kToTheEnd = std::numeric_limits<uint64_t>::max();
+
 }  // namespace
+
+CompressedFileReader::CompressedFileReader(const uint8_t* data, size_t size)
+    : ownWindow_(std::in_place, data, size), window_(&*ownWindow_) {}
 
 CompressedHeaderFields ParseCompressedHeader(const uint8_t* header) {
     CompressedHeaderFields f;
@@ -39,11 +46,13 @@ CompressedHeaderFields ParseCompressedHeader(const uint8_t* header) {
 }
 
 std::optional<FileError> CompressedFileReader::ReadConstants() {
-    if (size_ < static_cast<size_t>(kCompressedHeaderBytes)) {
-        return At(0, "file of " + std::to_string(size_) + " bytes is shorter than the " +
+    const size_t got = window_->Reach(0, kCompressedHeaderBytes);
+    if (window_->Error()) return At(got, *window_->Error());
+    if (got < static_cast<size_t>(kCompressedHeaderBytes)) {
+        return At(0, "file of " + std::to_string(got) + " bytes is shorter than the " +
                          std::to_string(kCompressedHeaderBytes) + "-byte header");
     }
-    header_ = ParseCompressedHeader(data_);
+    header_ = ParseCompressedHeader(window_->At(0));
     if (header_.magic != kCompressedMagic) {
         return At(0, "magic " + Hex(header_.magic) + " is not " + Hex(kCompressedMagic) +
                          ": not a Compaxa file");
@@ -66,29 +75,55 @@ std::optional<FileError> CompressedFileReader::ReadConstants() {
 
 std::optional<FileError> CompressedFileReader::ReadHeader() {
     if (auto error = ReadConstants()) return error;
-    if (header_.fileSize == 0 && header_.uncompressedSize == 0 && size_ > 0) {
+    if (header_.fileSize == 0 && header_.uncompressedSize == 0) {
         return At(4, "file size field is 0: the recording was never finished");
-    }
-    if (header_.fileSize != size_) {
-        return At(4, "file size field " + std::to_string(header_.fileSize) +
-                         " does not match the file's length " + std::to_string(size_));
     }
     offset_ = kCompressedHeaderBytes;
     end_ = header_.fileSize;
+    lengthUnchecked_ = !window_->LengthKnown();
+    if (!lengthUnchecked_ && header_.fileSize != window_->Length()) return LengthMismatch();
     return std::nullopt;
+}
+
+FileError CompressedFileReader::LengthMismatch() {
+    return At(4, "file size field " + std::to_string(header_.fileSize) +
+                     " does not match the file's length " + std::to_string(window_->Length()));
 }
 
 std::optional<FileError> CompressedFileReader::ReadHeaderToEnd() {
     if (auto error = ReadConstants()) return error;
     offset_ = kCompressedHeaderBytes;
-    end_ = size_;
+    end_ = kToTheEnd;
     return std::nullopt;
 }
 
+bool CompressedFileReader::AtEnd() {
+    if (offset_ >= end_) return true;
+    // The end of the input ends the records; a read error is left to ReadRecord to report.
+    return end_ == kToTheEnd && window_->Reach(offset_, 1) == 0 && !window_->Error();
+}
+
 std::optional<FileError> CompressedFileReader::ReadRecord(int16_t* frames, DecodedRecord& record) {
+    const uint8_t* bytes = nullptr;
+    if (auto error = FrameRecord(bytes, record)) return error;
+    if (auto error = DecodeFramedRecord(bytes, record, frames, packet_)) return error;
+    frames_ += static_cast<uint64_t>(record.frameCount);
+    offset_ = record.offset + RecordBytes(record.wordCount);
+    return std::nullopt;
+}
+
+std::optional<FileError> CompressedFileReader::FrameRecord(const uint8_t*& bytesAt,
+                                                           DecodedRecord& record) {
     const uint64_t at = offset_;
-    if (end_ - at < 2) return At(at, "truncated record: no room for its word count");
-    const uint16_t wordCount = LoadLE16(data_ + at);
+    const uint64_t want = std::min(kLongestRecordBytes, end_ - at);
+    const size_t got = window_->Reach(at, static_cast<size_t>(want));
+    if (window_->Error()) return At(at + got, *window_->Error());
+    // A stream that ends before the header's file size.
+    if (got < want && lengthUnchecked_) return LengthMismatch();
+    const uint64_t left = got;  // all that is left when less than the longest record
+    if (left < 2) return At(at, "truncated record: no room for its word count");
+    const uint8_t* data = window_->At(at);
+    const uint16_t wordCount = LoadLE16(data);
     if (wordCount == 0) return At(at, "record length 0");
     if (wordCount > MaxPacketWords(kMaxBlockFrames)) {
         return At(at, "record of " + std::to_string(wordCount) +
@@ -96,27 +131,36 @@ std::optional<FileError> CompressedFileReader::ReadRecord(int16_t* frames, Decod
                           std::to_string(MaxPacketWords(kMaxBlockFrames)) + " words)");
     }
     const uint64_t bytes = RecordBytes(wordCount);
-    if (bytes > end_ - at) {
+    if (bytes > left) {
         return At(at, "record of " + std::to_string(wordCount) + " words runs past the end (" +
-                          std::to_string(end_ - at) + " bytes left)");
+                          std::to_string(left) + " bytes left)");
     }
-    const uint16_t trailing = LoadLE16(data_ + at + bytes - 2);
+    const uint16_t trailing = LoadLE16(data + bytes - 2);
     if (trailing != wordCount) {
         return At(at + bytes - 2, "record's closing word count " + std::to_string(trailing) +
                                       " differs from its opening " + std::to_string(wordCount));
     }
+    bytesAt = data;
+    record = DecodedRecord{at, wordCount, 0, 0};
+    return std::nullopt;
+}
+
+std::optional<FileError> CompressedFileReader::DecodeFramedRecord(const uint8_t* bytes,
+                                                                  DecodedRecord& record,
+                                                                  int16_t* frames,
+                                                                  uint32_t* packet) {
+    const uint16_t wordCount = record.wordCount;
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(packet_, data_ + at + 2, 4 * size_t{wordCount});
+        std::memcpy(packet, bytes + 2, 4 * size_t{wordCount});
     } else {
-        for (uint32_t i = 0; i < wordCount; ++i) packet_[i] = LoadLE32(data_ + at + 2 + 4 * i);
+        for (uint32_t i = 0; i < wordCount; ++i) packet[i] = LoadLE32(bytes + 2 + 4 * i);
     }
-    const DecodeResult decoded = BlockDecoder::decodeBlock(packet_, wordCount, frames);
+    const DecodeResult decoded = BlockDecoder::decodeBlock(packet, wordCount, frames);
     if (decoded.status != DecodeStatus::Ok) {
-        return At(at, std::string("bad packet: ") + DecodeStatusText(decoded.status));
+        return At(record.offset, std::string("bad packet: ") + DecodeStatusText(decoded.status));
     }
-    record = DecodedRecord{at, wordCount, packet_[0], decoded.frameCount};
-    frames_ += static_cast<uint64_t>(decoded.frameCount);
-    offset_ = at + bytes;
+    record.headerWord = packet[0];
+    record.frameCount = decoded.frameCount;
     return std::nullopt;
 }
 
@@ -130,7 +174,16 @@ std::optional<FileError> CheckUncompressedSize(const CompressedHeaderFields& hea
     return std::nullopt;
 }
 
-std::optional<FileError> CompressedFileReader::Finish() const {
+std::optional<FileError> CompressedFileReader::CheckInputEnds() {
+    if (!lengthUnchecked_) return std::nullopt;
+    const size_t more = window_->Reach(end_, 1);
+    if (window_->Error()) return At(end_, *window_->Error());
+    if (more > 0) return LengthMismatch();
+    return std::nullopt;
+}
+
+std::optional<FileError> CompressedFileReader::Finish() {
+    if (auto error = CheckInputEnds()) return error;
     return CheckUncompressedSize(header_, frames_);
 }
 

@@ -1,5 +1,6 @@
 #include "codec/wave_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/little_endian.h"
@@ -44,10 +45,13 @@ void ReadFormatChunk(const uint8_t* p, uint32_t chunkBytes, WaveLayout& layout) 
 
 }  // namespace
 
-std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLayout& layout) {
+std::optional<FileError> ReadWaveLayout(ByteWindow& window, WaveLayout& layout) {
     layout = WaveLayout{};
-    if (size < 12 || !Is(data, "RIFF") || !Is(data + 8, "WAVE")) {
-        if (size >= 4 && (Is(data, "RIFX") || Is(data, "RF64"))) {
+    const size_t head = window.Reach(0, 12);
+    if (window.Error()) return At(head, *window.Error());
+    const uint8_t* data = window.At(0);
+    if (head < 12 || !Is(data, "RIFF") || !Is(data + 8, "WAVE")) {
+        if (head >= 4 && (Is(data, "RIFX") || Is(data, "RF64"))) {
             return At(0,
                       ChunkName(data) + " files are not supported, only little-endian RIFF/WAVE");
         }
@@ -56,28 +60,46 @@ std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLa
     bool haveFormat = false, haveData = false;
     uint64_t pos = 12;
     while (!(haveFormat && haveData)) {
-        if (pos >= size) break;
-        if (size - pos < kChunkHeaderBytes) return At(pos, "truncated chunk header");
-        const uint8_t* chunk = data + pos;
+        const size_t got = window.Reach(pos, kChunkHeaderBytes);
+        if (window.Error()) return At(pos + got, *window.Error());
+        if (got == 0) break;
+        if (got < kChunkHeaderBytes) return At(pos, "truncated chunk header");
+        uint8_t chunk[kChunkHeaderBytes];
+        std::memcpy(chunk, window.At(pos), sizeof chunk);
         const uint32_t chunkBytes = LoadLE32(chunk + 4);
         const uint64_t body = pos + kChunkHeaderBytes;
-        const uint64_t present = size - body;
         if (Is(chunk, "data") && !haveData) {
             haveData = true;
             layout.dataOffset = body;
             layout.declaredDataBytes = chunkBytes;
+            // A stream's samples are counted as they are read; a file's are known now.
+            const uint64_t present = window.LengthKnown() ? window.Length() - body : chunkBytes;
             layout.presentDataBytes = chunkBytes < present ? chunkBytes : present;
             if (chunkBytes > present) break;  // the samples run to the end of the file
-        } else if (chunkBytes > present) {
-            return At(pos, "chunk '" + ChunkName(chunk) + "' of " + std::to_string(chunkBytes) +
-                               " bytes runs past the end of the file");
-        } else if (Is(chunk, "fmt ") && !haveFormat) {
-            if (chunkBytes < kMinFormatChunkBytes) {
-                return At(pos,
-                          "format chunk of " + std::to_string(chunkBytes) + " bytes is too short");
+        } else {
+            const bool isFormat = Is(chunk, "fmt ") && !haveFormat;
+            if (isFormat && chunkBytes >= kMinFormatChunkBytes) {
+                const size_t need = std::min(chunkBytes, kExtensibleFormatChunkBytes);
+                if (window.Reach(body, need) == need) {
+                    ReadFormatChunk(window.At(body), chunkBytes, layout);
+                }
             }
-            ReadFormatChunk(data + body, chunkBytes, layout);
-            haveFormat = true;
+            // The chunk must be there whole, up to its last byte.
+            const bool whole = chunkBytes == 0 ||
+                               (window.LengthKnown() ? window.Length() - body >= chunkBytes
+                                                     : window.Reach(body + chunkBytes - 1, 1) == 1);
+            if (window.Error()) return At(body, *window.Error());
+            if (!whole) {
+                return At(pos, "chunk '" + ChunkName(chunk) + "' of " + std::to_string(chunkBytes) +
+                                   " bytes runs past the end of the file");
+            }
+            if (isFormat) {
+                if (chunkBytes < kMinFormatChunkBytes) {
+                    return At(pos, "format chunk of " + std::to_string(chunkBytes) +
+                                       " bytes is too short");
+                }
+                haveFormat = true;
+            }
         }
         pos = body + chunkBytes + (chunkBytes & 1);
     }
@@ -86,15 +108,25 @@ std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLa
     return std::nullopt;
 }
 
-uint64_t EndOfWholeChunks(const uint8_t* data, size_t size, uint64_t from) {
+std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLayout& layout) {
+    ByteWindow window(data, size);
+    return ReadWaveLayout(window, layout);
+}
+
+uint64_t EndOfWholeChunks(ByteWindow& window, uint64_t from) {
     uint64_t pos = from;
-    while (size - pos >= kChunkHeaderBytes) {
-        const uint32_t chunkBytes = LoadLE32(data + pos + 4);
+    while (window.Reach(pos, kChunkHeaderBytes) == kChunkHeaderBytes) {
+        const uint32_t chunkBytes = LoadLE32(window.At(pos) + 4);
         const uint64_t next = pos + kChunkHeaderBytes + chunkBytes + (chunkBytes & 1);
-        if (next > size) break;
+        if (next > pos + kChunkHeaderBytes && window.Reach(next - 1, 1) == 0) break;
         pos = next;
     }
     return pos;
+}
+
+uint64_t EndOfWholeChunks(const uint8_t* data, size_t size, uint64_t from) {
+    ByteWindow window(data, size);
+    return EndOfWholeChunks(window, from);
 }
 
 bool IsRecordingFormat(const WaveLayout& layout) {

@@ -5,9 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "codec/byte_window.h"
 #include "codec/file_error.h"
 
-// Finds the format and the samples of a RIFF/WAVE file in memory, whatever its chunk layout:
+// Finds the format and the samples of a RIFF/WAVE file, whatever its chunk layout:
 // unknown chunks are skipped and odd-sized chunks honour their pad byte.
 
 namespace sonocap {
@@ -26,11 +27,15 @@ struct WaveLayout {
     uint64_t presentDataBytes = 0;   // bytes of the data chunk that the file holds
 };
 
-// Reads the layout of the `size` bytes at `data`; an error names the offset of the fault.
+// Reads the layout up to the samples; an error names the offset of the fault. Through a window,
+// the samples of a stream are not counted yet: presentDataBytes holds the declared size.
+std::optional<FileError> ReadWaveLayout(ByteWindow& window, WaveLayout& layout);
 std::optional<FileError> ReadWaveLayout(const uint8_t* data, size_t size, WaveLayout& layout);
 
 // Walks whole chunks from `from` (header and body, and the pad byte of an odd body, within the
-// `size` bytes) and returns where the walk stopped: `size` when the chunks fill the rest exactly.
+// input) and returns where the walk stopped: the input's length when the chunks fill the rest
+// exactly.
+uint64_t EndOfWholeChunks(ByteWindow& window, uint64_t from);
 uint64_t EndOfWholeChunks(const uint8_t* data, size_t size, uint64_t from);
 
 // PCM, 2 channels, 44 100 Hz, 16 bits: the one format a recording has.

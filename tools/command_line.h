@@ -1,6 +1,5 @@
 #pragma once
 
-#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,14 +24,22 @@ struct CommandLine {
 };
 
 inline CommandLine SplitCommandLine(int argc, char** argv,
-                                    std::initializer_list<const char*> valueOptions = {}) {
+                                    const std::vector<const char*>& valueOptions = {}) {
     CommandLine line;
     bool operandsOnly = false;
     for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
+        std::string arg = argv[i];
+        if (!operandsOnly && arg == "-h") arg = "--help";
         if (!operandsOnly && arg == "--") {
             operandsOnly = true;
         } else if (!operandsOnly && arg.size() > 1 && arg[0] == '-') {
+            // "--threads=2" is "--threads 2".
+            const size_t equals = arg.find('=');
+            if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+                line.options.push_back(arg.substr(0, equals));
+                line.values[arg.substr(0, equals)] = arg.substr(equals + 1);
+                continue;
+            }
             line.options.push_back(arg);
             for (const char* valueOption : valueOptions) {
                 if (arg != valueOption) continue;

@@ -1,13 +1,31 @@
 #pragma once
 
-// The commands of sonocap-cx; each takes the arguments after its name and returns the exit status.
+#include <string>
+#include <vector>
+
+#include "tools/command_line.h"
+
+// The commands of sonocap-cx, as one table: its name, its help, the options it takes and how many
+// operands. The tool's main reads the table and handles --help, unknown options, missing values
+// and the operand count for every command alike; a command runs only on a line that passed.
 
 namespace sonocap {
 
-int RunEncode(int argc, char** argv);
-int RunDecode(int argc, char** argv);
-int RunVerify(int argc, char** argv);
-int RunInfo(int argc, char** argv);
-int RunRepair(int argc, char** argv);
+struct CommandSpec {
+    const char* name;
+    std::vector<const char*> help;  // printed one after the other for --help
+    std::vector<std::string> flags;
+    // Options that take a value, each with what a missing value is told.
+    std::vector<std::pair<std::string, std::string>> valueOptions;
+    size_t operands;
+    const char* operandsText;  // the usage error for another count
+    int (*run)(const CommandLine& line);
+};
+
+extern const CommandSpec kEncodeCommand;
+extern const CommandSpec kDecodeCommand;
+extern const CommandSpec kVerifyCommand;
+extern const CommandSpec kInfoCommand;
+extern const CommandSpec kRepairCommand;
 
 }  // namespace sonocap

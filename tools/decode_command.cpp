@@ -8,6 +8,7 @@
 #include "codec/compressed_file_reader.h"
 #include "codec/compressed_header.h"
 #include "codec/little_endian.h"
+#include "codec/recording_check.h"
 #include "codec/sub_block_record.h"
 #include "codec/wave_header.h"
 #include "tools/command_line.h"
@@ -17,7 +18,6 @@
 #include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
-#include "tools/recording_check.h"
 #include "tools/report.h"
 #include "tools/threads_option.h"
 
@@ -39,58 +39,68 @@ constexpr char kUsage[] =
 // the waiting small.
 constexpr int kRecordsPerSlot = 16;
 
-// What is read ahead of the records being framed: at least the longest slot there can be.
-constexpr uint64_t kReadAheadBytes =
-    std::max<uint64_t>(256 << 10, kRecordsPerSlot* RecordBytes(MaxPacketWords(kMaxBlockFrames)));
-
-// A run of records, found by their word counts alone, and what they decode to.
+// A run of records, framed by their word counts on the reading thread, and what they decode to.
 struct DecodeSlot {
     uint64_t offset = 0;
-    int records = 0;
-    // Little-endian, as they go to the WAV; room for the largest records, so that the workers
-    // never allocate.
+    // The records' bytes, and room for the largest records, so that the workers never allocate.
+    std::vector<uint8_t> records = [] {
+        std::vector<uint8_t> v;
+        v.reserve(size_t{kRecordsPerSlot} * kLongestRecordBytes);
+        return v;
+    }();
+    std::vector<DecodedRecord> framed = std::vector<DecodedRecord>(kRecordsPerSlot);
+    int count = 0;
     std::vector<uint8_t> samples = [] {
         std::vector<uint8_t> v;
         v.reserve(size_t{kRecordsPerSlot} * kBytesPerFrame * kMaxBlockFrames);
         return v;
     }();
     uint64_t frames = 0;
-    std::optional<FileError> error;  // the first fault of the run, as the reader reports it
+    std::optional<FileError> error;  // the first fault: of a packet, or after the run's records
 };
 
-// Where the next slot's records end: the word counts are followed until kRecordsPerSlot records or
-// the first one that cannot be framed, which then ends the slot (and the file's walk) so that its
-// worker reports it.
-uint64_t FrameSlot(const uint8_t* data, uint64_t size, uint64_t offset, int& records) {
-    records = 0;
-    while (records < kRecordsPerSlot && offset < size) {
-        ++records;
-        const uint16_t words = size - offset >= 2 ? LoadLE16(data + offset) : 0;
-        const uint64_t bytes = RecordBytes(words);
-        if (words == 0 || words > MaxPacketWords(kMaxBlockFrames) || bytes > size - offset) {
-            return size;
-        }
-        offset += bytes;
+// Frames up to kRecordsPerSlot records into the slot; a record that cannot be framed ends the
+// slot with its fault, reported after the records before it. False when that happened.
+bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot) {
+    slot.offset = reader.offset();
+    slot.records.clear();
+    slot.count = 0;
+    slot.error.reset();
+    while (slot.count < kRecordsPerSlot && !reader.AtEnd()) {
+        const uint8_t* bytes = nullptr;
+        DecodedRecord& record = slot.framed[slot.count];
+        if ((slot.error = reader.FrameRecord(bytes, record))) return false;
+        const uint64_t length = RecordBytes(record.wordCount);
+        slot.records.insert(slot.records.end(), bytes, bytes + length);
+        reader.SkipTo(record.offset + length);
+        ++slot.count;
     }
-    return offset;
+    return true;
 }
 
-}  // namespace
-
-int RunDecode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kThreadsHelp, stdout);
-        std::fputs(kOutputHelp, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--threads" && !IsOutputOption(option)) {
-            return ReportUsage(kUsage, "unknown option " + option);
+void DecodeSlotRecords(DecodeSlot& slot) {
+    thread_local int16_t frames[2 * kMaxBlockFrames];
+    thread_local uint32_t packet[MaxPacketWords(kMaxBlockFrames)];
+    thread_local uint8_t scratch[4 * kMaxBlockFrames];
+    slot.samples.clear();
+    slot.frames = 0;
+    const uint8_t* bytes = slot.records.data();
+    for (int i = 0; i < slot.count; ++i) {
+        DecodedRecord& record = slot.framed[i];
+        if (auto error = CompressedFileReader::DecodeFramedRecord(bytes, record, frames, packet)) {
+            slot.error = std::move(error);
+            return;
         }
+        bytes += RecordBytes(record.wordCount);
+        const size_t samples = 2 * static_cast<size_t>(record.frameCount);
+        const auto* out =
+            static_cast<const uint8_t*>(LittleEndianSamples(frames, samples, scratch));
+        slot.samples.insert(slot.samples.end(), out, out + 2 * samples);
+        slot.frames += static_cast<uint64_t>(record.frameCount);
     }
-    if (line.operands.size() != 2) return ReportUsage(kUsage, "decode takes IN.cx and OUT.wav");
+}
+
+int RunDecode(const CommandLine& line) {
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
     int threads = 1;
@@ -104,18 +114,13 @@ int RunDecode(int argc, char** argv) {
     if (!out.Open(outPath, OutputOptionsOf(line), in)) {
         return ReportOutputError(outPath, out.Error());
     }
-    // On worker threads a file is read on while its beginning is decoded; otherwise all first.
-    const bool readOn = threads > 1 && in.IsRegular();
-    if (!(readOn ? in.LoadUpTo(kReadAheadBytes, reason) : in.Load(reason))) {
-        return ReportError(inPath, reason);
-    }
-    const uint64_t inputBytes = readOn ? in.LengthAtOpen() : in.size();
-    if (RecognizeRecording(in.data(), in.size()) == RecordingKind::Wave) {
+    ByteWindow window(in);
+    if (RecognizeRecording(window) == RecordingKind::Wave) {
         return ReportError(inPath, FileError{0,
                                              "a WAV file, not a Compaxa file (encode makes "
                                              "one from it)"});
     }
-    CompressedFileReader reader(in.data(), inputBytes);
+    CompressedFileReader reader(window);
     if (auto error = reader.ReadHeader()) return ReportError(inPath, WithRepairHint(*error));
     const uint32_t sampleBytes = reader.Header().uncompressedSize;
     if (uint64_t{sampleBytes} + kWaveHeaderBytes > std::numeric_limits<uint32_t>::max()) {
@@ -123,84 +128,54 @@ int RunDecode(int argc, char** argv) {
     }
 
     // The header's sizes come first, so that a WAV on a pipe is whole; the records must then
-    // agree with them, which Finish checks.
+    // agree with them, which is checked at the end.
     uint8_t header[kWaveHeaderBytes];
     buildWaveHeader(sampleBytes, kSampleRate, kChannels, header);
     out.Write(header, sizeof header);
 
-    ProgressBar progress("decode", inputBytes);
-    if (threads == 1) {
-        int16_t frames[2 * kMaxBlockFrames];
-        uint8_t scratch[4 * kMaxBlockFrames];
-        while (!reader.AtEnd()) {
-            progress.Update(reader.offset());
-            DecodedRecord record;
-            if (auto error = reader.ReadRecord(frames, record)) return ReportError(inPath, *error);
-            const size_t samples = 2 * static_cast<size_t>(record.frameCount);
-            if (!out.Write(LittleEndianSamples(frames, samples, scratch), 2 * samples)) {
-                return ReportOutputError(outPath, out.Error());
-            }
+    ProgressBar progress("decode", reader.Header().fileSize);
+    std::optional<int> failure;
+    uint64_t framesDecoded = 0;
+    const auto drain = [&](DecodeSlot& slot) {
+        if (!out.Write(slot.samples.data(), slot.samples.size())) {
+            failure = ReportOutputError(outPath, out.Error());
+        } else if (slot.error) {
+            failure = ReportError(inPath, *slot.error);
         }
-        if (auto error = reader.Finish()) return ReportError(inPath, *error);
-    } else {
-        const uint8_t* data = in.data();
-        const uint64_t size = inputBytes;
-        const auto decode = [data, size](DecodeSlot& slot) {
-            thread_local int16_t frames[2 * kMaxBlockFrames];
-            thread_local uint8_t scratch[4 * kMaxBlockFrames];
-            CompressedFileReader records(data, size);
-            records.ReadHeaderToEnd();
-            records.SkipTo(slot.offset);
-            slot.samples.clear();
-            slot.error.reset();
-            for (int i = 0; i < slot.records; ++i) {
-                DecodedRecord record;
-                if ((slot.error = records.ReadRecord(frames, record))) break;
-                const size_t samples = 2 * static_cast<size_t>(record.frameCount);
-                const auto* bytes =
-                    static_cast<const uint8_t*>(LittleEndianSamples(frames, samples, scratch));
-                slot.samples.insert(slot.samples.end(), bytes, bytes + 2 * samples);
-            }
-            slot.frames = records.framesDecoded();
-        };
-        std::optional<int> failure;
-        uint64_t framesDecoded = 0;
-        const auto drain = [&](DecodeSlot& slot) {
-            if (slot.error) {
-                failure = ReportError(inPath, *slot.error);
-            } else if (!out.Write(slot.samples.data(), slot.samples.size())) {
-                failure = ReportOutputError(outPath, out.Error());
-            }
-            framesDecoded += slot.frames;
-            progress.Update(slot.offset);
-            return !failure;
-        };
-        OrderedPool<DecodeSlot> pool(threads, 4 * static_cast<size_t>(threads), decode);
-        uint64_t offset = kCompressedHeaderBytes;
-        while (offset < size) {
-            // The records of a slot are framed and decoded only once they are all in memory.
-            if (readOn && !in.LoadUpTo(offset + kReadAheadBytes, reason)) {
-                failure = ReportError(inPath, reason);
-                break;
-            }
-            DecodeSlot* slot = pool.Next(drain);
-            if (slot == nullptr) break;
-            slot->offset = offset;
-            offset = FrameSlot(data, size, offset, slot->records);
-            pool.Submit();
-        }
-        if (!failure) pool.Finish(drain);
-        if (!failure && readOn && !in.LoadUpTo(size, reason)) {
-            failure = ReportError(inPath, reason);
-        }
-        if (failure) return *failure;
-        if (auto error = CheckUncompressedSize(reader.Header(), framesDecoded)) {
-            return ReportError(inPath, *error);
-        }
+        framesDecoded += slot.frames;
+        progress.Update(slot.offset);
+        return !failure;
+    };
+    // One thread: the pool decodes each slot as it is filled.
+    OrderedPool<DecodeSlot> pool(threads == 1 ? 0 : threads,
+                                 threads == 1 ? 1 : 2 * static_cast<size_t>(threads) + 2,
+                                 DecodeSlotRecords);
+    while (!reader.AtEnd()) {
+        DecodeSlot* slot = pool.Next(drain);
+        if (slot == nullptr) break;
+        const bool framed = FillSlot(reader, *slot);
+        pool.Submit();
+        if (!framed) break;
+    }
+    if (!failure) pool.Finish(drain);
+    if (failure) return *failure;
+    if (auto error = reader.CheckInputEnds()) return ReportError(inPath, *error);
+    if (auto error = CheckUncompressedSize(reader.Header(), framesDecoded)) {
+        return ReportError(inPath, *error);
     }
     progress.Finish();
     if (!out.Commit()) return ReportOutputError(outPath, out.Error());
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kDecodeCommand{"decode",
+                                 {kUsage, kThreadsHelp, kOutputHelp},
+                                 {"--force", "-f", "--sync"},
+                                 {{"--threads", "--threads needs a count"}},
+                                 2,
+                                 "decode takes IN.cx and OUT.wav",
+                                 RunDecode};
 
 }  // namespace sonocap

@@ -84,22 +84,7 @@ void EncodeBuffer(EncodeSlot& slot) {
     slot.stored = writeCompressedBuffer(buffer, frames, packetArea, write);
 }
 
-}  // namespace
-
-int RunEncode(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv, {"--threads"});
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kThreadsHelp, stdout);
-        std::fputs(kOutputHelp, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--verify" && option != "--threads" && !IsOutputOption(option)) {
-            return ReportUsage(kUsage, "unknown option " + option);
-        }
-    }
-    if (line.operands.size() != 2) return ReportUsage(kUsage, "encode takes IN.wav and OUT.cx");
+int RunEncode(const CommandLine& line) {
     const bool verify = line.Has("--verify");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
@@ -161,23 +146,19 @@ int RunEncode(int argc, char** argv) {
     const auto lastBuffer = [](const EncodeSlot& slot) {
         return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
     };
-    if (threads == 1) {
-        EncodeSlot slot;
-        while (fill(slot)) {
-            EncodeBuffer(slot);
-            if (!drain(slot) || lastBuffer(slot)) break;
-        }
-    } else {
-        OrderedPool<EncodeSlot> pool(threads, 4 * static_cast<size_t>(threads), EncodeBuffer);
-        while (EncodeSlot* slot = pool.Next(drain)) {
-            if (!fill(*slot)) break;
-            pool.Submit();
-            if (lastBuffer(*slot)) break;
-        }
-        if (!failure) pool.Finish(drain);
+    // One thread: the pool encodes each slot as it is filled.
+    OrderedPool<EncodeSlot> pool(threads == 1 ? 0 : threads,
+                                 threads == 1 ? 1 : 4 * static_cast<size_t>(threads), EncodeBuffer);
+    while (EncodeSlot* slot = pool.Next(drain)) {
+        if (!fill(*slot)) break;
+        pool.Submit();
+        if (lastBuffer(*slot)) break;
     }
+    if (!failure) pool.Finish(drain);
     if (failure) return *failure;
     progress.Finish();
+    if (auto error = CheckAfterSamples(in, wave))
+        return ReportError(inPath, WithRepairHint(*error));
     if (!in.CheckUnchanged(reason)) return ReportError(inPath, reason);
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {
         return ReportError(inPath, "too long for a Compaxa file (its sizes are 32-bit)");
@@ -201,5 +182,15 @@ int RunEncode(int argc, char** argv) {
     }
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kEncodeCommand{"encode",
+                                 {kUsage, kThreadsHelp, kOutputHelp},
+                                 {"--verify", "--force", "-f", "--sync"},
+                                 {{"--threads", "--threads needs a count"}},
+                                 2,
+                                 "encode takes IN.wav and OUT.cx",
+                                 RunEncode};
 
 }  // namespace sonocap

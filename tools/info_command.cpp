@@ -1,18 +1,19 @@
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "codec/compressed_header.h"
+#include "codec/duration_text.h"
 #include "codec/packet_format.h"
+#include "codec/recording_check.h"
 #include "codec/wave_header.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
-#include "tools/duration_text.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
 #include "tools/peak_level.h"
-#include "tools/recording_check.h"
 #include "tools/report.h"
 
 namespace sonocap {
@@ -58,7 +59,7 @@ double Ratio(const Description& d) {
 }
 
 void PrintText(const Description& d) {
-    std::printf("file:          %s\n", d.path.c_str());
+    std::printf("file:          %s\n", QuotedName(d.path).c_str());
     std::printf("format:        %s, %s\n", d.format.c_str(), kRecordingFormatText);
     std::printf("duration:      %s\n", FormatDuration(d.frames).c_str());
     std::printf("frames:        %llu\n", static_cast<unsigned long long>(d.frames));
@@ -67,8 +68,8 @@ void PrintText(const Description& d) {
                 static_cast<unsigned long long>(d.sampleBytes));
     std::printf("ratio:         %.3f (the file is %.1f %% of the PCM size)\n", Ratio(d),
                 d.sampleBytes == 0 ? 0.0 : 100.0 * d.fileBytes / d.sampleBytes);
-    std::printf("peak:          left %s, right %s\n", PeakText(d.peak.left).c_str(),
-                PeakText(d.peak.right).c_str());
+    std::printf("peak:          left %s, right %s\n", PeakDecibelsText(d.peak.left).c_str(),
+                PeakDecibelsText(d.peak.right).c_str());
     if (d.format != "Compaxa") return;
     std::printf("records:       %llu\n", static_cast<unsigned long long>(d.records));
     std::printf("code length    left                right\n");
@@ -193,26 +194,15 @@ void CountCoding(uint32_t headerWord, int lengthShift, int orderShift, ChannelCo
     }
 }
 
-}  // namespace
-
-int RunInfo(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv);
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--json") return ReportUsage(kUsage, "unknown option " + option);
-    }
-    if (line.operands.size() != 1) return ReportUsage(kUsage, "info takes one FILE");
+int RunInfo(const CommandLine& line) {
     Description d;
     d.path = line.operands[0];
 
     InputFile in;
     std::string reason;
-    if (!in.Open(d.path, reason) || !in.Load(reason)) return ReportError(d.path, reason);
-    d.fileBytes = in.size();
-    switch (RecognizeRecording(in.data(), in.size())) {
+    if (!in.Open(d.path, reason)) return ReportError(d.path, reason);
+    ByteWindow window(in);
+    switch (RecognizeRecording(window)) {
         case RecordingKind::Compressed: {
             d.format = "Compaxa";
             const auto visit = [&d](const DecodedRecord& record, const int16_t* frames,
@@ -223,7 +213,7 @@ int RunInfo(int argc, char** argv) {
                 return std::nullopt;
             };
             CompressedCheck check;
-            if (auto error = CheckCompressedFile(in.data(), in.size(), check, visit)) {
+            if (auto error = CheckCompressedFile(window, check, visit)) {
                 return ReportError(d.path, WithRepairHint(*error));
             }
             d.frames = check.frames;
@@ -234,24 +224,26 @@ int RunInfo(int argc, char** argv) {
         case RecordingKind::Wave: {
             d.format = "WAV";
             WaveLayout layout;
-            if (auto error = CheckWaveFile(in.data(), in.size(), layout)) {
+            const auto visit = [&d](const uint8_t* samples, size_t frames) {
+                static int16_t scratch[2 * 16384];
+                for (size_t first = 0; first < frames; first += 16384) {
+                    const size_t count = std::min<size_t>(16384, frames - first);
+                    d.peak.Add(HostSamples(samples + first * kBytesPerFrame, 2 * count, scratch),
+                               count);
+                }
+            };
+            if (auto error = CheckWaveFile(window, layout, visit)) {
                 return ReportError(d.path, WithRepairHint(*error));
             }
             d.sampleBytes = layout.declaredDataBytes;
             d.frames = d.sampleBytes / kBytesPerFrame;
-            static int16_t scratch[2 * 4096];
-            const uint8_t* samples = in.data() + layout.dataOffset;
-            for (uint64_t first = 0; first < d.frames; first += 4096) {
-                const size_t count =
-                    static_cast<size_t>(std::min<uint64_t>(4096, d.frames - first));
-                d.peak.Add(HostSamples(samples + first * kBytesPerFrame, 2 * count, scratch),
-                           count);
-            }
             break;
         }
         case RecordingKind::Unknown:
+            if (window.Error()) return ReportError(d.path, *window.Error());
             return ReportError(d.path, FileError{0, "neither a Compaxa nor a WAV file"});
     }
+    d.fileBytes = window.Length();
     if (line.Has("--json")) {
         PrintJson(d);
     } else {
@@ -259,5 +251,9 @@ int RunInfo(int argc, char** argv) {
     }
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kInfoCommand{"info", {kUsage}, {"--json"}, {}, 1, "info takes one FILE", RunInfo};
 
 }  // namespace sonocap

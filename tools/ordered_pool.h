@@ -14,6 +14,9 @@
 //
 //   while (Slot* s = pool.Next(drain)) { fill *s, or break; pool.Submit(); }
 //   pool.Finish(drain);
+//
+// With no workers the work runs in Submit, on the filling thread: the same pipeline, one slot
+// after the other.
 
 namespace sonocap {
 
@@ -25,18 +28,16 @@ class OrderedPool {
 
     OrderedPool(int workers, size_t depth, Work work)
         : slots_(depth), done_(depth, false), work_(std::move(work)) {
-        for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Serve(); });
+        try {
+            for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Serve(); });
+        } catch (...) {
+            Stop();  // a thread that could not start: the others end before the error goes on
+            throw;
+        }
     }
     OrderedPool(const OrderedPool&) = delete;
     OrderedPool& operator=(const OrderedPool&) = delete;
-    ~OrderedPool() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
-        }
-        workAvailable_.notify_all();
-        for (std::thread& t : threads_) t.join();
-    }
+    ~OrderedPool() { Stop(); }
 
     // The slot to fill next. When every slot is in flight the oldest is waited for and handed to
     // `drain` first; null when `drain` failed.
@@ -47,6 +48,12 @@ class OrderedPool {
 
     // The slot from Next is filled: a worker takes it.
     void Submit() {
+        if (threads_.empty()) {
+            const size_t index = filled_++ % slots_.size();
+            work_(slots_[index]);
+            done_[index] = true;
+            return;
+        }
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             ++filled_;
@@ -63,6 +70,15 @@ class OrderedPool {
     }
 
   private:
+    void Stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        workAvailable_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
     bool DrainOldest(const Drain& drain) {
         const size_t index = drained_ % slots_.size();
         {

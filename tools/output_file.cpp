@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "tools/input_file.h"
+#include "tools/posix_file.h"
+#include "tools/report.h"
 #include "tools/signal_cleanup.h"
 
 namespace sonocap {
@@ -19,25 +22,6 @@ namespace {
 // Small enough to stay in cache and to cost few page faults at start; large enough that the
 // system calls do not matter.
 constexpr size_t kBufferBytes = 64 << 10;
-
-bool WriteAll(int fd, const uint8_t* p, size_t bytes) {
-    while (bytes > 0) {
-        const ssize_t n = write(fd, p, bytes);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        bytes -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // Where a symbolic link points, as a path usable from here; `path` itself for anything else.
 std::string LinkTarget(const std::string& path) {
@@ -89,6 +73,9 @@ bool OutputFile::Open(const std::string& path, const OutputOptions& options,
         if (fstat(STDOUT_FILENO, &st) != 0) return Fail();
         if (S_ISREG(st.st_mode) && SameFile(st, input)) {
             return Refuse("standard output is the input file: refused");
+        }
+        if (isatty(STDOUT_FILENO) == 1) {
+            return Refuse("is a terminal: binary output refused (redirect it to a file or a pipe)");
         }
         return OpenDirect(STDOUT_FILENO, Seekable(STDOUT_FILENO));
     }
@@ -142,7 +129,10 @@ bool OutputFile::OpenTemporary(const std::string& target, const struct stat* rep
     // that is as long as the system allows still has room for its temporary file.
     std::string name = DirectoryOf(target) + "/.sonocap-cx-XXXXXX";
     fd_ = CreateRemovedOnSignal(name.data());
-    if (fd_ < 0) return Fail();
+    if (fd_ < 0) {
+        return Refuse("cannot create a file in " + QuotedName(DirectoryOf(target)) + ": " +
+                      std::strerror(errno));
+    }
     ownsFd_ = true;
     tempPath_ = name;
     target_ = target;
@@ -189,6 +179,16 @@ bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t bytes) {
     return true;
 }
 
+// rename(2) that fails with EEXIST instead of replacing; link and unlink where the file system
+// has no renameat2.
+static bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+    return true;
+}
+
 bool OutputFile::Commit() {
     if (fd_ < 0 || !error_.empty() || !Flush()) return false;
     // Devices such as /dev/null cannot be synchronised, and need not be.
@@ -206,15 +206,19 @@ bool OutputFile::Commit() {
     if (replaces_ && !options_.sync && unlink(target_.c_str()) != 0 && errno != ENOENT) {
         return Fail();
     }
-    if (rename(tempPath_.c_str(), target_.c_str()) != 0) return Fail();
+    // A name that appeared while the command ran is never replaced, unless --force said so.
+    if (options_.force ? rename(tempPath_.c_str(), target_.c_str()) != 0
+                       : !RenameNoReplace(tempPath_, target_)) {
+        if (errno == EEXIST) {
+            return Refuse(target_ + " appeared while the output was being written; it is kept " +
+                          "(--force replaces it)");
+        }
+        return Fail();
+    }
     tempPath_.clear();
     KeepOnSignal();
     if (options_.sync) {
-        const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
+        SyncDirectoryOf(target_);
     }
     return true;
 }

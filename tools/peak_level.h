@@ -29,7 +29,7 @@ inline double PeakDecibels(int32_t peak) {
 }
 
 // "-4.6 dB", or "-inf dB" for silence.
-inline std::string PeakText(int32_t peak) {
+inline std::string PeakDecibelsText(int32_t peak) {
     if (peak == 0) return "-inf dB";
     char text[32];
     std::snprintf(text, sizeof text, "%.1f dB", PeakDecibels(peak));

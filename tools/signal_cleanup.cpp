@@ -14,7 +14,9 @@ namespace sonocap {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal that ends the program by default and can be caught.
+constexpr int kSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1,
+                            SIGUSR2, SIGPOLL, SIGVTALRM, SIGPROF, SIGXCPU, SIGTRAP, SIGSYS};
 
 // Written before `armed` is set and read only by the handler, so it needs no lock.
 char pendingPath[PATH_MAX];
@@ -44,12 +46,36 @@ void InstallHandlers() {
     }
 }
 
+sigset_t TheSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kSignals) sigaddset(&set, signal);
+    return set;
+}
+
 }  // namespace
 
+HeldSignals::HeldSignals() {
+    const sigset_t held = TheSignals();
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+HeldSignals::~HeldSignals() {
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+bool HeldSignals::Pending() const {
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : kSignals) {
+        if (sigismember(&pending, signal)) return true;
+    }
+    return false;
+}
+
 int CreateRemovedOnSignal(char* nameTemplate) {
-    sigset_t held, previous;
-    sigemptyset(&held);
-    for (const int signal : kSignals) sigaddset(&held, signal);
+    sigset_t previous;
+    const sigset_t held = TheSignals();
     pthread_sigmask(SIG_BLOCK, &held, &previous);
     InstallHandlers();
     armed = 0;

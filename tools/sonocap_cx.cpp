@@ -1,6 +1,13 @@
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string>
+#include <system_error>
+#include <vector>
 
+#include "codec/compressed_header.h"
 #include "tools/commands.h"
 #include "tools/report.h"
 
@@ -8,6 +15,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: sonocap-cx COMMAND [--help] ARGS\n"
+    "       sonocap-cx --version\n"
     "\n"
     "Companion of the Sonocap recorder for its Compaxa (.cx) recordings.\n"
     "\n"
@@ -25,9 +33,40 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 success, 1 bad input, 2 bad usage, 3 the output could not be written.\n";
 
+const sonocap::CommandSpec* const kCommands[] = {&sonocap::kEncodeCommand, &sonocap::kDecodeCommand,
+                                                 &sonocap::kVerifyCommand, &sonocap::kInfoCommand,
+                                                 &sonocap::kRepairCommand};
+
+// Help, options, values and operands, checked alike for every command before it runs.
+int Run(const sonocap::CommandSpec& spec, int argc, char** argv) {
+    using sonocap::ReportUsage;
+    const std::string usage = spec.help.front();
+    std::vector<const char*> valueNames;
+    for (const auto& option : spec.valueOptions) valueNames.push_back(option.first.c_str());
+    const sonocap::CommandLine line = sonocap::SplitCommandLine(argc, argv, valueNames);
+    if (line.Has("--help")) {
+        for (const char* text : spec.help) std::fputs(text, stdout);
+        return sonocap::kExitOk;
+    }
+    for (const std::string& option : line.options) {
+        bool known = std::find(spec.flags.begin(), spec.flags.end(), option) != spec.flags.end();
+        for (const auto& value : spec.valueOptions) known = known || value.first == option;
+        if (!known) return ReportUsage(usage.c_str(), "unknown option " + option);
+    }
+    for (const auto& value : spec.valueOptions) {
+        if (line.missingValue == value.first) return ReportUsage(usage.c_str(), value.second);
+    }
+    if (line.operands.size() != spec.operands) {
+        return ReportUsage(usage.c_str(), spec.operandsText);
+    }
+    return spec.run(line);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file grown past the size limit (ulimit -f) fails its write with EFBIG, which is told.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) return sonocap::ReportUsage(kUsage, "no command given");
     const char* command = argv[1];
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
@@ -35,14 +74,27 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
-    int (*run)(int, char**) = nullptr;
-    if (std::strcmp(command, "encode") == 0) run = sonocap::RunEncode;
-    if (std::strcmp(command, "decode") == 0) run = sonocap::RunDecode;
-    if (std::strcmp(command, "verify") == 0) run = sonocap::RunVerify;
-    if (std::strcmp(command, "info") == 0) run = sonocap::RunInfo;
-    if (std::strcmp(command, "repair") == 0) run = sonocap::RunRepair;
-    if (run == nullptr) {
-        return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
+    if (std::strcmp(command, "--version") == 0) {
+        std::printf(
+            "sonocap-cx %s\nCompaxa format: magic 0x%08X, %d-byte header, 44100 Hz, 16-bit "
+            "stereo\n",
+            SONOCAP_VERSION, sonocap::kCompressedMagic, sonocap::kCompressedHeaderBytes);
+        return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
-    return sonocap::FinishStandardOutput(run(argc - 2, argv + 2));
+    for (const sonocap::CommandSpec* spec : kCommands) {
+        if (std::strcmp(command, spec->name) != 0) continue;
+        int status = sonocap::kExitBadInput;
+        try {
+            status = Run(*spec, argc - 2, argv + 2);
+        } catch (const std::bad_alloc&) {
+            // The command's files are closed and its temporary output removed on the way here.
+            std::fputs("sonocap-cx: out of memory\n", stderr);
+        } catch (const std::system_error& error) {  // a worker thread that could not start
+            std::fprintf(stderr,
+                         "sonocap-cx: cannot start a worker thread: %s (fewer --threads?)\n",
+                         error.code().message().c_str());
+        }
+        return sonocap::FinishStandardOutput(status);
+    }
+    return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
 }

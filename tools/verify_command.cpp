@@ -1,14 +1,15 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "codec/capture_buffer_encoding.h"
+#include "codec/duration_text.h"
+#include "codec/recording_check.h"
 #include "codec/wave_header.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
-#include "tools/duration_text.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
-#include "tools/recording_check.h"
 #include "tools/report.h"
 
 namespace sonocap {
@@ -42,33 +43,21 @@ std::string SampleMismatch(uint64_t frame, int channel, int16_t decoded, int16_t
            ", the WAV has " + std::to_string(expected);
 }
 
-int VerifyWave(const std::string& path, const InputFile& file) {
+int VerifyWave(const std::string& path, ByteWindow& window) {
     WaveLayout layout;
-    if (auto error = CheckWaveFile(file.data(), file.size(), layout)) {
+    if (auto error = CheckWaveFile(window, layout)) {
         return ReportError(path, WithRepairHint(*error));
     }
     const uint64_t frames = layout.declaredDataBytes / kBytesPerFrame;
-    std::printf("%s: ok: WAV, %llu frames (%s)\n", path.c_str(),
+    std::printf("%s: ok: WAV, %llu frames (%s)\n", QuotedName(path).c_str(),
                 static_cast<unsigned long long>(frames), FormatDuration(frames).c_str());
     return kExitOk;
 }
 
-}  // namespace
-
-int RunVerify(int argc, char** argv) {
-    const CommandLine line = SplitCommandLine(argc, argv, {"--against"});
-    if (line.Has("--help")) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    for (const std::string& option : line.options) {
-        if (option != "--against") return ReportUsage(kUsage, "unknown option " + option);
-    }
-    if (!line.missingValue.empty()) return ReportUsage(kUsage, "--against needs a WAV file");
+int RunVerify(const CommandLine& line) {
     const auto value = line.values.find("--against");
     const std::string againstPath = value == line.values.end() ? "" : value->second;
     const std::vector<std::string>& operands = line.operands;
-    if (operands.size() != 1) return ReportUsage(kUsage, "verify takes one FILE");
     const std::string& path = operands[0];
     if (path == "-" && againstPath == "-") {
         return ReportUsage(kUsage, "standard input can be only one of the two files");
@@ -76,9 +65,10 @@ int RunVerify(int argc, char** argv) {
 
     InputFile in;
     std::string reason;
-    if (!in.Open(path, reason) || !in.Load(reason)) return ReportError(path, reason);
-    const RecordingKind kind = RecognizeRecording(in.data(), in.size());
-    if (kind == RecordingKind::Wave && againstPath.empty()) return VerifyWave(path, in);
+    if (!in.Open(path, reason)) return ReportError(path, reason);
+    ByteWindow window(in);
+    const RecordingKind kind = RecognizeRecording(window);
+    if (kind == RecordingKind::Wave && againstPath.empty()) return VerifyWave(path, window);
     if (kind != RecordingKind::Compressed) {
         return ReportError(path, FileError{0, kind == RecordingKind::Wave
                                                   ? "--against compares a Compaxa file with a "
@@ -87,32 +77,36 @@ int RunVerify(int argc, char** argv) {
     }
 
     InputFile against;
+    std::optional<ByteWindow> againstWindow;
     WaveLayout wave;
     uint64_t waveFrames = 0;
-    const uint8_t* waveSamples = nullptr;
     if (!againstPath.empty()) {
-        if (!against.Open(againstPath, reason) || !against.Load(reason)) {
-            return ReportError(againstPath, reason);
-        }
-        if (auto error = ReadWaveLayout(against.data(), against.size(), wave)) {
+        if (!against.Open(againstPath, reason)) return ReportError(againstPath, reason);
+        againstWindow.emplace(against);
+        if (auto error = ReadWaveLayout(*againstWindow, wave)) {
             return ReportError(againstPath, *error);
         }
         if (!IsRecordingFormat(wave)) {
             return ReportError(againstPath, NotRecordingFormatText(wave));
         }
         waveFrames = wave.presentDataBytes / kBytesPerFrame;
-        waveSamples = against.data() + wave.dataOffset;
     }
 
+    // The WAV's samples are read in step with the records.
     const auto compare = [&](const DecodedRecord& record, const int16_t* frames,
                              uint64_t firstFrame) -> std::optional<FileError> {
-        if (waveSamples == nullptr) return std::nullopt;
+        if (!againstWindow) return std::nullopt;
         const uint64_t count = static_cast<uint64_t>(record.frameCount);
+        const uint64_t at = wave.dataOffset + firstFrame * kBytesPerFrame;
+        const size_t held = againstWindow->Reach(at, static_cast<size_t>(count * kBytesPerFrame));
+        if (againstWindow->Error())
+            return FileError{record.offset, againstPath + ": " + *againstWindow->Error()};
+        if (held < count * kBytesPerFrame) waveFrames = firstFrame + held / kBytesPerFrame;
         if (firstFrame + count > waveFrames) {
             return FileError{record.offset, "the records hold more frames than the " +
                                                 std::to_string(waveFrames) + " of " + againstPath};
         }
-        const uint8_t* expected = waveSamples + firstFrame * kBytesPerFrame;
+        const uint8_t* expected = againstWindow->At(at);
         for (uint64_t i = 0; i < 2 * count; ++i) {
             const auto want = static_cast<int16_t>(LoadLE16(expected + 2 * i));
             if (frames[i] != want) {
@@ -125,13 +119,19 @@ int RunVerify(int argc, char** argv) {
         return std::nullopt;
     };
     CompressedCheck check;
-    if (auto error = CheckCompressedFile(in.data(), in.size(), check, compare)) {
+    if (auto error = CheckCompressedFile(window, check, compare)) {
         return ReportError(path, WithRepairHint(*error));
     }
     std::string verdict = std::to_string(check.records) + " records, " +
                           std::to_string(check.frames) + " frames (" +
                           FormatDuration(check.frames) + "), sizes agree";
-    if (waveSamples != nullptr) {
+    if (againstWindow) {
+        if (!againstWindow->LengthKnown()) {
+            // A stream's samples are counted to their end.
+            const uint64_t end = wave.dataOffset + wave.declaredDataBytes;
+            const uint64_t length = againstWindow->Length();
+            waveFrames = (std::min(end, length) - wave.dataOffset) / kBytesPerFrame;
+        }
         if (StoredFrames(waveFrames) != check.frames) {
             return ReportError(
                 path, "holds " + std::to_string(check.frames) + " frames where " + againstPath +
@@ -146,8 +146,15 @@ int RunVerify(int argc, char** argv) {
                        " dropped, as a recording drops them)";
         }
     }
-    std::printf("%s: ok: %s\n", path.c_str(), verdict.c_str());
+    std::printf("%s: ok: %s\n", QuotedName(path).c_str(), verdict.c_str());
     return kExitOk;
 }
+
+}  // namespace
+
+const CommandSpec kVerifyCommand{"verify", {kUsage},
+                                 {},       {{"--against", "--against needs a WAV file"}},
+                                 1,        "verify takes one FILE",
+                                 RunVerify};
 
 }  // namespace sonocap

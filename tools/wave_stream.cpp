@@ -12,14 +12,55 @@ namespace {
 
 constexpr size_t kFirstRead = 64 << 10;
 // Chunks before the samples beyond this are not a recording's.
-constexpr size_t kLargestHead = 64 << 20;
+constexpr size_t kLargestHead = 16 << 20;
 
 // Data sizes that programs streaming audio write when they cannot know the length.
 bool MeansUnknownLength(uint32_t dataBytes) {
     return dataBytes == 0xFFFFFFFFu || dataBytes == 0x7FFFF000u || dataBytes == 0;
 }
 
+// The input after the samples: what the head already holds of it, then the rest.
+class BytesAfterSamples : public ByteSource {
+  public:
+    BytesAfterSamples(InputFile& in, const uint8_t* held, size_t heldBytes)
+        : in_(in), held_(held), heldBytes_(heldBytes) {}
+    std::optional<std::string> ReadSome(uint8_t* into, size_t bytes, size_t& got) override {
+        got = std::min(bytes, heldBytes_);
+        std::memcpy(into, held_, got);
+        held_ += got;
+        heldBytes_ -= got;
+        if (got == bytes) return std::nullopt;
+        size_t more = 0;
+        std::string reason;
+        if (!in_.Read(into + got, bytes - got, more, reason)) return reason;
+        got += more;
+        return std::nullopt;
+    }
+
+  private:
+    InputFile& in_;
+    const uint8_t* held_;
+    size_t heldBytes_;
+};
+
 }  // namespace
+
+std::optional<FileError> CheckAfterSamples(InputFile& in, WaveStream& stream) {
+    if (stream.toEnd) return std::nullopt;
+    const uint64_t end = stream.layout.dataOffset + stream.dataBytes;
+    const size_t held =
+        stream.head.size() > end ? static_cast<size_t>(stream.head.size() - end) : 0;
+    BytesAfterSamples source(in, stream.head.data() + (stream.head.size() - held), held);
+    ByteWindow rest(source, 64 << 10);
+    const uint64_t chunks = EndOfWholeChunks(rest, 0);
+    const uint64_t length = rest.Length();
+    if (rest.Error()) return FileError{end + length, *rest.Error()};
+    if (chunks == length) return std::nullopt;
+    return FileError{stream.layout.dataOffset - 4,
+                     "data size field " + std::to_string(stream.dataBytes) +
+                         " does not match the " + std::to_string(stream.dataBytes + length) +
+                         " bytes after the data chunk's header"};
+}
 
 std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream) {
     stream = WaveStream{};

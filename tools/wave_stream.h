@@ -34,4 +34,8 @@ std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream);
 std::optional<FileError> ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes,
                                      size_t& got);
 
+// After the samples: the rest of the input must be whole chunks (LIST and the like). Other bytes
+// there are samples behind a data size written short, as info and verify report it.
+std::optional<FileError> CheckAfterSamples(InputFile& in, WaveStream& stream);
+
 }  // namespace sonocap

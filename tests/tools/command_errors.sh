@@ -89,7 +89,7 @@ if ls "$work"/*partial* >/dev/null 2>&1; then
   failures=$((failures + 1))
 fi
 # Writing into a directory that does not exist: the output's fault, status 3.
-expect 3 "sonocap-cx: $work/no/such/dir/x.wav: No such file or directory" \
+expect 3 "sonocap-cx: $work/no/such/dir/x.wav: cannot create a file in $work/no/such/dir: No such file or directory" \
   "$cx" decode "$work/good.cx" "$work/no/such/dir/x.wav"
 
 # decode of a WAV says what it is; decode of an unfinished recording points to repair.
@@ -97,6 +97,17 @@ expect 1 "offset 0: a WAV file, not a Compaxa file" "$cx" decode "$corpus/d2_gam
 cp "$work/good.cx" "$work/unfinished.cx"
 printf '\0\0\0\0\0\0\0\0' | dd of="$work/unfinished.cx" bs=1 seek=4 conv=notrunc status=none
 expect 1 "never finished (sonocap-cx repair rebuilds the header)" "$cx" decode "$work/unfinished.cx" "$work/u.wav"
+
+# Conventions: --option=value, -h after a command, --version, one line and the hint for a usage
+# error, no binary on a terminal.
+expect 2 "--threads takes a count from 1 to 64" "$cx" decode --threads=0 "$work/good.cx" "$work/eq.wav"
+expect 0 "usage: sonocap-cx repair" "$cx" repair -h
+expect 0 "Compaxa format: magic 0x05031997" "$cx" --version
+expect 2 "Try 'sonocap-cx decode --help' for more information." "$cx" decode --bogus a b
+[ "$(wc -l <"$work/err")" -eq 2 ] || { echo "FAIL: a usage error is not one line and the hint: $(cat "$work/err")" >&2; failures=$((failures + 1)); }
+script -qec "$cx decode $work/good.cx -" /dev/null >"$work/tty" 2>&1
+[ $? -eq 3 ] && grep -q "is a terminal: binary output refused" "$work/tty" ||
+  { echo "FAIL: binary output to a terminal: $(head -c 300 "$work/tty")" >&2; failures=$((failures + 1)); }
 
 # Standard output is checked before success: a full disk is status 3, for every command.
 for args in "info --json $work/good.cx" "verify $work/good.cx" "repair --dry-run $work/unfinished.cx" "--help" "encode --help"; do

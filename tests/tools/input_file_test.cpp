@@ -28,14 +28,17 @@ class TemporaryFile {
     std::string path_;
 };
 
-TEST(InputFile, LoadsAWholeFile) {
+// A file larger than the window is read through it to its last byte.
+TEST(InputFile, IsReadThroughAWindowSmallerThanIt) {
     TemporaryFile file(100000);
     InputFile in;
     std::string error;
     ASSERT_TRUE(in.Open(file.path(), error)) << error;
-    ASSERT_TRUE(in.Load(error)) << error;
-    EXPECT_EQ(in.size(), 100000u);
-    EXPECT_EQ(in.data()[99999], 'x');
+    ByteWindow window(in, 4096);
+    EXPECT_EQ(window.Reach(99990, 20), 10u);
+    EXPECT_EQ(*window.At(99999), 'x');
+    EXPECT_EQ(window.Length(), 100000u);
+    EXPECT_FALSE(window.Error());
 }
 
 // Someone else cuts or extends the file between its opening and its reading.
@@ -46,8 +49,10 @@ TEST(InputFile, AFileThatChangesSizeWhileReadIsAnError) {
         std::string error;
         ASSERT_TRUE(in.Open(file.path(), error)) << error;
         ASSERT_EQ(truncate(file.path().c_str(), newSize), 0);
-        EXPECT_FALSE(in.Load(error)) << newSize;
-        EXPECT_EQ(error, kInputChanged);
+        ByteWindow window(in, 4096);
+        window.Reach(99000, 2000);
+        ASSERT_TRUE(window.Error()) << newSize;
+        EXPECT_EQ(*window.Error(), kInputChanged);
     }
 }
 

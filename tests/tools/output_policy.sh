@@ -123,7 +123,7 @@ for cmd in encode decode; do
   same "$d/$long" "$cmd"
 
   # A signal in the middle: the input comes from a FIFO that stalls; the temporary file goes.
-  for signal in INT TERM HUP; do
+  for signal in INT TERM HUP PIPE ALRM USR1 USR2; do
     mkfifo "$d/slow"
     # Job control, so that the command does not start with SIGINT ignored as background jobs do.
     ( set -m; "$cx" "$cmd" - "$d/cut.$ext" <"$d/slow" 2>"$work/msg" & echo $! >"$d/pid"; wait ) 2>/dev/null &
@@ -138,6 +138,24 @@ for cmd in encode decode; do
     [ -e "$d/cut.$ext" ] && fail "$cmd: SIG$signal left a partial output"
     rm -f "$d/slow" "$d/pid"
   done
+
+  # A name that appears while the command runs (the recorder saves a take under it) is kept.
+  mkfifo "$d/slow"
+  ( head -c 300000 "$in"; while [ ! -e "$d/go" ]; do sleep 0.05; done; tail -c +300001 "$in" ) >"$d/slow" &
+  feeder=$!
+  "$cx" "$cmd" - "$d/race.$ext" <"$d/slow" >"$work/msg" 2>&1 &
+  worker=$!
+  for _ in $(seq 100); do find "$d" -name '.sonocap-cx-*' | grep -q . && break; sleep 0.05; done
+  echo "the recorder's take" >"$d/race.$ext"
+  touch "$d/go"
+  wait "$worker"
+  status=$?
+  wait "$feeder"
+  [ "$status" -eq 3 ] || fail "$cmd: a name that appeared meanwhile: status $status: $(cat "$work/msg")"
+  grep -q "appeared while the output was being written" "$work/msg" || fail "$cmd: race: $(cat "$work/msg")"
+  [ "$(cat "$d/race.$ext")" = "the recorder's take" ] || fail "$cmd: a name that appeared meanwhile was replaced"
+  find "$d" -name '.sonocap-cx-*' | grep -q . && fail "$cmd: race: the temporary file was left"
+  rm -f "$d/slow" "$d/go" "$d/race.$ext"
 done
 
 finish

@@ -35,10 +35,12 @@ std::vector<char> Bytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int RunCommand(int (*command)(int, char**), std::vector<std::string> args) {
+int RunCommand(const CommandSpec& command, std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
-    return command(static_cast<int>(argv.size()), argv.data());
+    std::vector<const char*> valueOptions;
+    for (const auto& option : command.valueOptions) valueOptions.push_back(option.first.c_str());
+    return command.run(SplitCommandLine(static_cast<int>(argv.size()), argv.data(), valueOptions));
 }
 
 void WriteWave(const std::string& path, const std::vector<int16_t>& samples) {
@@ -55,8 +57,8 @@ void ExpectSameBytesAtEveryThreadCount(const Folder& dir, const std::string& wav
     for (const char* threads : {"1", "2", "3"}) {
         const std::string cx = dir / (std::string("t") + threads + ".cx");
         const std::string out = dir / (std::string("t") + threads + ".wav");
-        ASSERT_EQ(RunCommand(RunEncode, {"--threads", threads, "-f", wav, cx}), 0) << wav;
-        ASSERT_EQ(RunCommand(RunDecode, {"--threads", threads, "-f", dir / "t1.cx", out}), 0)
+        ASSERT_EQ(RunCommand(kEncodeCommand, {"--threads", threads, "-f", wav, cx}), 0) << wav;
+        ASSERT_EQ(RunCommand(kDecodeCommand, {"--threads", threads, "-f", dir / "t1.cx", out}), 0)
             << wav;
         EXPECT_EQ(Bytes(cx), Bytes(dir / "t1.cx")) << wav << " encoded on " << threads;
         EXPECT_EQ(Bytes(out), Bytes(dir / "t1.wav")) << wav << " decoded on " << threads;
@@ -82,7 +84,7 @@ TEST(ParallelCoding, OddLengthsGiveTheSameBytes) {
 TEST(ParallelCoding, ADamagedFileIsRefusedAlike) {
     const Folder dir;
     WriteWave(dir / "in.wav", test::MakeSignal(test::SignalKind::Square, 5 * 16384, 3));
-    ASSERT_EQ(RunCommand(RunEncode, {"--threads", "1", dir / "in.wav", dir / "in.cx"}), 0);
+    ASSERT_EQ(RunCommand(kEncodeCommand, {"--threads", "1", dir / "in.wav", dir / "in.cx"}), 0);
     std::vector<char> bytes = Bytes(dir / "in.cx");
     // The word count of the 20th record, in the middle of the file, becomes 0.
     size_t at = 40;
@@ -93,8 +95,8 @@ TEST(ParallelCoding, ADamagedFileIsRefusedAlike) {
     std::ofstream(dir / "bad.cx", std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     for (const char* threads : {"1", "2", "3"}) {
-        EXPECT_EQ(RunCommand(RunDecode, {"--threads", threads, dir / "bad.cx", dir / "bad.wav"}),
-                  1);
+        EXPECT_EQ(
+            RunCommand(kDecodeCommand, {"--threads", threads, dir / "bad.cx", dir / "bad.wav"}), 1);
         EXPECT_NE(access((dir / "bad.wav").c_str(), F_OK), 0) << "output left on " << threads;
     }
 }

@@ -39,8 +39,9 @@ int main(int argc, char** argv) {
     InputFile source;
     std::string reason;
     WaveLayout layout;
-    if (!source.Open(argv[2], reason) || !source.Load(reason) ||
-        ReadWaveLayout(source.data(), source.size(), layout) || !IsRecordingFormat(layout)) {
+    if (!source.Open(argv[2], reason)) return 1;
+    ByteWindow window(source);
+    if (ReadWaveLayout(window, layout) || !IsRecordingFormat(layout)) {
         std::fprintf(stderr, "recording_until_killed: %s: not a recording's WAV file\n", argv[2]);
         return 1;
     }
@@ -69,9 +70,12 @@ int main(int argc, char** argv) {
     const uint64_t frames = layout.presentDataBytes / kBytesPerFrame;
     static int16_t scratch[2 * kFramesPerBuffer];
     for (uint64_t first = 0; first + kFramesPerBuffer <= frames; first += kFramesPerBuffer) {
-        device.Deliver(HostSamples(source.data() + layout.dataOffset + first * kBytesPerFrame,
-                                   2 * kFramesPerBuffer, scratch),
-                       kFramesPerBuffer);
+        const uint64_t at = layout.dataOffset + first * kBytesPerFrame;
+        if (window.Reach(at, kBytesPerFrame * kFramesPerBuffer) <
+            kBytesPerFrame * kFramesPerBuffer) {
+            return 1;
+        }
+        device.Deliver(HostSamples(window.At(at), 2 * kFramesPerBuffer, scratch), kFramesPerBuffer);
         windows.DispatchPending();
         // The session's writes went straight to the file; the line is for the killer.
         const std::string line =

@@ -105,9 +105,32 @@ head -c 8192 /dev/zero >"$work/zeros"
 cat "$work/good.cx" "$work/zeros" >"$work/zeros.cx"
 unfinish "$work/zeros.cx"
 repaired "zeros after an unfinished .cx" "$work/zeros.cx" 32768 "not a record (offset $size: record length 0)"
+
+echo "group: a WAV data size short of its samples"
+# Bytes after the declared samples are samples to a recorder, which writes nothing else there:
+# the data size is extended to them in whole frames, never the samples cut.
 cat "$work/good.wav" "$work/garbage" >"$work/appended.wav"
-repaired "garbage after a finished WAV" "$work/appended.wav" 32768 "cutting 3000 bytes from byte $wsize"
-cmp -s "$work/appended.wav" "$work/good.wav" || fail "garbage after a finished WAV: not the original"
+repaired "bytes after a finished WAV" "$work/appended.wav" 33518 "setting size field at byte 40: 131072 -> 134072"
+grep -q "cutting" "$work/out" && fail "bytes after a finished WAV: something was cut: $(cat "$work/out")"
+cp "$work/good.wav" "$work/short.wav"
+printf '\x40\x9c\0\0' | dd of="$work/short.wav" bs=1 seek=40 conv=notrunc status=none
+repaired "data size 40000 of 131072" "$work/short.wav" 32768 "data size field 40000 but 131072 bytes after the data chunk's header"
+cmp -s "$work/short.wav" "$work/good.wav" || fail "data size short of the samples: not the whole recording"
+cp "$work/short.wav" "$work/short-encode.wav"
+printf '\x40\x9c\0\0' | dd of="$work/short-encode.wav" bs=1 seek=40 conv=notrunc status=none
+"$cx" encode "$work/short-encode.wav" "$work/short.cx" >"$work/out" 2>&1
+[ $? -eq 1 ] || fail "encode of a WAV whose data size is short of its samples: not refused"
+grep -q "sonocap-cx repair rebuilds the header" "$work/out" || fail "encode: no repair hint: $(cat "$work/out")"
+[ -e "$work/short.cx" ] && fail "encode of a refused WAV left an output"
+
+echo "group: a finished file cut short (an interrupted copy)"
+head -c $((size - 100)) "$work/good.cx" >"$work/copy.cx"
+untouched "copy of a .cx cut short" "$work/copy.cx" 1 "it looks cut short, 100 bytes are missing"
+grep -qF -- "--salvage keeps what lies before it" "$work/out" || fail "copy cut short: no --salvage offered: $(cat "$work/out")"
+repaired "copy of a .cx cut short, --salvage" "$work/copy.cx" "$frames_before_last" "salvaging: offset 4" yes --salvage
+head -c $((wsize - 1000)) "$work/good.wav" >"$work/copy.wav"
+untouched "copy of a WAV cut short" "$work/copy.wav" 1 "it looks cut short, 1000 bytes are missing"
+repaired "copy of a WAV cut short, --salvage" "$work/copy.wav" 32518 "salvaging" yes --salvage
 
 echo "group: never finished, nothing cut"
 cp "$work/good.cx" "$work/unfinished.cx"
@@ -117,7 +140,7 @@ cmp -s "$work/unfinished.cx" "$work/good.cx" || fail "unfinished .cx: not the fi
 [ -e "$work/unfinished.cx.tail-backup" ] && fail "unfinished .cx: a tail backup of nothing"
 head -c 40 "$work/good.cx" >"$work/empty.cx"
 unfinish "$work/empty.cx"
-repaired "header alone" "$work/empty.cx" 0 "0 valid records"
+repaired "header alone" "$work/empty.cx" 0 "valid records of 0 frames"
 
 echo "group: left untouched"
 untouched "finished .cx" "$work/good.cx" 0 "already verifies: nothing to repair, left untouched"
@@ -153,14 +176,15 @@ cp "$work/good.cx" "$work/damaged.cx"
 printf '\x55\xaa' | dd of="$work/damaged.cx" bs=1 seek=40 conv=notrunc status=none
 untouched "damage at offset 40" "$work/damaged.cx" 1 "offset 40: " 
 grep -qF "damage inside the recording, not an unfinished end: 0 frames (0:00:00.00) of audio lie before it and 30720 frames" "$work/out" || fail "damage at 40: extent: $(cat "$work/out")"
-grep -qF -- "--salvage" "$work/out" || fail "damage at 40: no word of --salvage"
+grep -qF -- "there is no audio before it for --salvage to keep" "$work/out" || fail "damage at 40: --salvage offered where it keeps nothing"
 untouched "damage at offset 40, dry run" "$work/damaged.cx" 1 "damage inside the recording" --dry-run
+untouched "damage at offset 40, --salvage" "$work/damaged.cx" 1 "no audio before it" --salvage
 # Damage in the last record, with nothing valid behind it: the header still declares its frames.
 cp "$work/good.cx" "$work/last.cx"
 printf '\xfc' | dd of="$work/last.cx" bs=1 seek=$((last_record + 5)) conv=notrunc status=none
 untouched "damage in the last record" "$work/last.cx" 1 "the header declares 2048 frames (0:00:00.04) after it"
-repaired "--salvage" "$work/damaged.cx" 0 "salvaging: offset 40" yes --salvage
-[ "$(stat -c %s "$work/damaged.cx")" -eq 40 ] || fail "--salvage kept what lies behind the damage"
+repaired "--salvage" "$work/last.cx" "$frames_before_last" "salvaging: offset $last_record" yes --salvage
+[ "$(stat -c %s "$work/last.cx")" -eq "$last_record" ] || fail "--salvage kept what lies behind the damage"
 
 echo "group: chunks after the samples"
 # A LIST chunk after the samples is part of a valid WAV: info and verify take it, repair keeps it.
@@ -192,6 +216,44 @@ for attempt in first second; do
 done
 nobody "$cx" repair --dry-run "$work/shared/locked.cx" >"$work/out" 2>&1
 [ $? -eq 3 ] || fail "the dry run did not predict the refusal: $(cat "$work/out")"
+
+echo "group: not a plain file, names with control characters"
+mkfifo "$work/fifo.cx"
+timeout 10 "$cx" repair "$work/fifo.cx" >"$work/out" 2>&1
+[ $? -eq 1 ] || fail "repair of a FIFO: not refused: $(cat "$work/out")"
+grep -q "a FIFO, not a recording" "$work/out" || fail "repair of a FIFO: reason: $(cat "$work/out")"
+odd=$work/$'odd\e]0;title\a\nname.cx'
+cp "$work/good.cx" "$odd"
+unfinish "$odd"
+"$cx" repair "$odd" >"$work/out" 2>&1 || fail "repair of an oddly named file: $(cat "$work/out")"
+grep -q $'\e' "$work/out" && fail "a name's escape sequence went to the terminal"
+grep -qF "odd'\$'\\033'']0;title'\$'\\a'\$'\\n''name.cx'" "$work/out" || fail "name not quoted: $(cat -A "$work/out")"
+grep -qv "^'$work/odd" "$work/out" && fail "a name's line break split the report: $(cat -A "$work/out")"
+[ "$("$cx" verify "$odd" 2>&1 | wc -l)" -eq 1 ] || fail "verify's verdict split by a name"
+rm -f "$odd" "$odd".*
+
+echo "group: interrupted at each write, a repair is whole or not at all"
+# strace delivers SIGINT at the Nth pwrite64: backups, then the size fields.
+cp "$work/good.cx" "$work/torn.cx"
+unfinish "$work/torn.cx"
+head -c $((size - 100)) "$work/torn.cx" >"$work/torn-whole.cx"
+for n in 1 2 3 4 5 6; do
+  cp "$work/torn-whole.cx" "$work/torn.cx"
+  strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:signal=SIGINT:when=$n \
+    "$cx" repair "$work/torn.cx" >"$work/out" 2>&1
+  if cmp -s "$work/torn.cx" "$work/torn-whole.cx"; then
+    ls "$work" | grep -q "torn.cx.*backup" && fail "interrupted at write $n: untouched but backups left"
+  else
+    "$cx" verify "$work/torn.cx" >/dev/null 2>&1 || fail "interrupted at write $n: half a repair"
+    [ -e "$work/torn.cx.header-backup" ] && [ -e "$work/torn.cx.tail-backup" ] ||
+      fail "interrupted at write $n: repaired without both backups"
+    cp "$work/torn.cx" "$work/restored"
+    dd if="$work/torn.cx.header-backup" of="$work/restored" conv=notrunc status=none
+    cat "$work/torn.cx.tail-backup" >>"$work/restored"
+    cmp -s "$work/restored" "$work/torn-whole.cx" || fail "interrupted at write $n: backups do not restore"
+  fi
+  rm -f "$work/torn.cx.header-backup" "$work/torn.cx.tail-backup"
+done
 
 expect_usage() { "$cx" "$@" >/dev/null 2>&1; [ $? -eq 2 ] || fail "sonocap-cx $* is not a usage error"; }
 expect_usage repair

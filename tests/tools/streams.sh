@@ -63,4 +63,40 @@ cat "$work/want.cx" | "$cx" verify - --against "$clip" >"$work/out" 2>&1 || fail
 cat "$clip" | "$cx" verify "$work/want.cx" --against - >"$work/out" 2>&1 || fail "verify --against -: $(cat "$work/out")"
 "$cx" verify - --against - </dev/null >/dev/null 2>&1; [ $? -eq 2 ] || fail "verify - --against - is not a usage error"
 
+# Inputs larger than the memory the commands may use: a sparse 4 GiB unfinished WAV (the
+# recorder's longest take) and a 262 MB Compaxa file, under a 200 MB limit of address space.
+printf 'RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0' >"$work/take.wav"
+truncate -s 4G "$work/take.wav"
+sox -n -b 16 -r 44100 -c 2 "$work/noise.wav" synth 16384s whitenoise 2>/dev/null
+"$cx" encode "$work/noise.wav" "$work/noise.cx" 2>/dev/null
+tail -c +41 "$work/noise.cx" >"$work/records"
+for _ in $(seq 12); do cat "$work/records" "$work/records" >"$work/records2"; mv "$work/records2" "$work/records"; done
+pcm=$("$cx" info --json "$work/noise.cx" | sed 's/.*"sampleBytes": \([0-9]*\).*/\1/')
+{ head -c 4 "$work/noise.cx"
+  printf '%08x%08x' $((40 + $(stat -c %s "$work/records"))) $((4096 * pcm)) |
+    sed 's/\(..\)\(..\)\(..\)\(..\)\(..\)\(..\)\(..\)\(..\)/\\x\4\\x\3\\x\2\\x\1\\x\8\\x\7\\x\6\\x\5/' | xargs -0 printf
+  head -c 40 "$work/noise.cx" | tail -c 28
+  cat "$work/records"; } >"$work/long.cx"
+rm "$work/records"
+(
+  ulimit -v 200000
+  "$cx" verify "$work/take.wav" >"$work/out" 2>&1
+  [ $? -eq 1 ] && grep -q "4294967252 bytes follow: the recording was never finished" "$work/out" ||
+    fail "verify of a 4 GiB take: $(cat "$work/out")"
+  "$cx" info "$work/take.wav" >"$work/out" 2>&1
+  [ $? -eq 1 ] && grep -q "never finished" "$work/out" || fail "info of a 4 GiB take: $(cat "$work/out")"
+  "$cx" repair --dry-run "$work/take.wav" >"$work/out" 2>&1 &&
+    grep -q "would set size field at byte 40: 0 -> 4294967252" "$work/out" ||
+    fail "repair --dry-run of a 4 GiB take: $(cat "$work/out")"
+  "$cx" verify "$work/long.cx" >"$work/out" 2>&1 || fail "verify of a long .cx: $(cat "$work/out")"
+  bytes=$(cat "$work/long.cx" | "$cx" decode - - 2>"$work/out" | wc -c)
+  [ "$bytes" -eq $((44 + 4096 * pcm)) ] || fail "decode - - of a long .cx: $bytes bytes: $(cat "$work/out")"
+  "$cx" decode "$work/long.cx" /dev/null 2>"$work/out" || fail "decode of a long .cx: $(cat "$work/out")"
+  # More threads than the limit allows: a message and status 1, nothing left behind.
+  "$cx" decode --threads 64 "$work/long.cx" "$work/oom.wav" 2>"$work/out"
+  [ $? -eq 1 ] && grep -q "^sonocap-cx: " "$work/out" || fail "decode --threads 64 under the limit: $(cat "$work/out")"
+  ls -A "$work" | grep -q "sonocap-cx-\|oom.wav" && fail "decode under the limit left a file behind"
+)
+rm -f "$work/take.wav" "$work/long.cx"
+
 finish

@@ -30,6 +30,10 @@ const char* RecordingResultText(int32_t result) {
             return "the input device stopped delivering audio";
         case kFileSizeLimit:
             return "the file reached the largest size its header can describe";
+        case kInputLost:
+            return "the input was lost";
+        case kInputNeverStarted:
+            return "the input did not start delivering audio";
         default:
             return "unknown result";
     }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #if SONOCAP_HAVE_JACK
@@ -43,15 +44,23 @@ void SilenceAudioLibraries() {
 #endif
 }
 
-int StreamCallback(const void* input, void*, unsigned long frameCount,
-                   const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* self) {
-    static_cast<PortAudioWaveInput*>(self)->Capture(
-        static_cast<const int16_t*>(input), static_cast<int64_t>(frameCount),
-        time != nullptr ? time->inputBufferAdcTime : 0.0, (flags & paInputOverflow) != 0);
+}  // namespace
+
+// Frames that come while the gate is closed (a pause or a stop that PortAudio has not carried
+// out yet) belong to no recording: not stored, not counted.
+int PortAudioWaveInput::StreamCallback(const void* input, void*, unsigned long frameCount,
+                                       const PaStreamCallbackTimeInfo* time,
+                                       PaStreamCallbackFlags flags, void* data) {
+    auto* self = static_cast<PortAudioWaveInput*>(data);
+    int open = kGateOpen;
+    if (!self->gate_.compare_exchange_strong(open, kGateBusy, std::memory_order_acquire)) {
+        return paContinue;
+    }
+    self->Capture(static_cast<const int16_t*>(input), static_cast<int64_t>(frameCount),
+                  time != nullptr ? time->inputBufferAdcTime : 0.0, (flags & paInputOverflow) != 0);
+    self->gate_.store(kGateOpen, std::memory_order_release);
     return paContinue;
 }
-
-}  // namespace
 
 PortAudioWaveInput::PortAudioWaveInput() {
     wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -59,11 +68,73 @@ PortAudioWaveInput::PortAudioWaveInput() {
 
 PortAudioWaveInput::~PortAudioWaveInput() {
     if (stream_ != nullptr) {
-        Pa_AbortStream(stream_);
-        Pa_CloseStream(stream_);
-        Pa_Terminate();
+        CloseGate();
+        Command(false, true);
+    }
+    if (streamThread_.joinable()) {
+        // A stream thread stuck in PortAudio's stop does not hold up the end of the program.
+        if (AwaitStreamThread()) {
+            streamThread_.join();
+        } else {
+            streamThread_.detach();
+        }
     }
     if (wake_ >= 0) close(wake_);
+}
+
+bool PortAudioWaveInput::AwaitStreamThread() {
+    // PortAudio stops and closes a healthy stream in a few tens of milliseconds.
+    for (int i = 0; i < 100 && !streamThreadDone_.load(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return streamThreadDone_.load();
+}
+
+void PortAudioWaveInput::CloseGate() {
+    int open = kGateOpen;
+    while (!gate_.compare_exchange_weak(open, kGateClosed, std::memory_order_acquire)) {
+        if (open == kGateClosed) return;
+        open = kGateOpen;
+        std::this_thread::yield();
+    }
+}
+
+void PortAudioWaveInput::Command(bool running, bool close) {
+    {
+        const std::lock_guard<std::mutex> lock(commandLock_);
+        wantRunning_ = running;
+        wantClose_ = wantClose_ || close;
+    }
+    commandChanged_.notify_one();
+}
+
+void PortAudioWaveInput::RunStreamThread(void* stream) {
+    bool running = false;
+    bool failed = false;
+    for (;;) {
+        bool want = false;
+        {
+            std::unique_lock<std::mutex> lock(commandLock_);
+            commandChanged_.wait(
+                lock, [&] { return wantClose_ || (!failed && wantRunning_ != running); });
+            if (wantClose_) break;
+            want = wantRunning_;
+        }
+        if (want) {
+            // A stream that does not start stays stopped; the take's watch ends the take.
+            failed = Pa_StartStream(stream) != paNoError;
+            running = !failed;
+        } else {
+            // Aborted, not stopped: the gate has already kept the frames still pending out of
+            // the buffers, and a stop would wait for ALSA's thread, which waits for input.
+            Pa_AbortStream(stream);
+            running = false;
+        }
+    }
+    Pa_AbortStream(stream);
+    Pa_CloseStream(stream);
+    Pa_Terminate();
+    streamThreadDone_.store(true);
 }
 
 void PortAudioWaveInput::Fail(const std::string& reason) {
@@ -74,6 +145,15 @@ void PortAudioWaveInput::Fail(const std::string& reason) {
 WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     if (stream_ != nullptr) return kWaveDeviceFailed;
     openFailure_.clear();
+    if (streamThread_.joinable()) {
+        // The last recording's stream may still be stopping on its own thread, waiting for an
+        // audio system that went away; PortAudio cannot be initialised again meanwhile.
+        if (!AwaitStreamThread()) {
+            openFailure_ = "the last recording's input is still being closed; try again shortly";
+            return kWaveDeviceFailed;
+        }
+        streamThread_.join();
+    }
     SilenceAudioLibraries();
     // Initialised at every open, so that a server or card that appeared since the last
     // recording is found.
@@ -115,6 +195,11 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     lossFrames_.store(0, std::memory_order_relaxed);
     lossAtFrame_.store(0, std::memory_order_relaxed);
     lossEvents_.store(0, std::memory_order_release);
+    gate_.store(kGateClosed);
+    wantRunning_ = false;
+    wantClose_ = false;
+    streamThreadDone_.store(false);
+    streamThread_ = std::thread([this, stream] { RunStreamThread(stream); });
     return kWaveOk;
 }
 
@@ -147,8 +232,9 @@ WaveResult PortAudioWaveInput::Start() {
     if (running_) return kWaveOk;
     // The input time goes on while the stream is stopped: no loss across a pause.
     nextAdcTime_ = 0.0;
-    if (Pa_StartStream(stream_) != paNoError) return kWaveDeviceFailed;
+    Command(true);
     running_ = true;
+    gate_.store(kGateOpen, std::memory_order_release);
     return kWaveOk;
 }
 
@@ -223,8 +309,10 @@ void PortAudioWaveInput::DeliverNotifications() {
 WaveResult PortAudioWaveInput::Stop() {
     if (stream_ == nullptr) return kWaveNotOpen;
     if (!running_) return kWaveOk;
-    // Returns after the last callback: the buffer being filled is ours from here on.
-    const PaError error = Pa_StopStream(stream_);
+    // The buffer being filled is ours once the gate is closed; PortAudio stops the stream on
+    // the stream thread in its own time.
+    CloseGate();
+    Command(false);
     running_ = false;
     PostCompleted();
     if (current_ != nullptr && currentBytes_ > 0) {
@@ -232,12 +320,13 @@ WaveResult PortAudioWaveInput::Stop() {
         current_ = nullptr;
         PostCompleted();
     }
-    return error == paNoError ? kWaveOk : kWaveDeviceFailed;
+    return kWaveOk;
 }
 
 WaveResult PortAudioWaveInput::Reset() {
     if (stream_ == nullptr) return kWaveNotOpen;
-    if (running_) Pa_AbortStream(stream_);
+    CloseGate();
+    Command(false);
     running_ = false;
     PostCompleted();
     if (current_ != nullptr) {
@@ -252,12 +341,12 @@ WaveResult PortAudioWaveInput::Reset() {
 WaveResult PortAudioWaveInput::Close() {
     if (stream_ == nullptr) return kWaveNotOpen;
     if (current_ != nullptr) return kWaveStillPlaying;
-    if (running_) Pa_AbortStream(stream_);
+    CloseGate();
+    // Closed and terminated on the stream thread; the next Open waits for it.
+    Command(false, true);
     running_ = false;
-    Pa_CloseStream(stream_);
     stream_ = nullptr;
     window_ = kNoWindow;
-    Pa_Terminate();
     return kWaveOk;
 }
 

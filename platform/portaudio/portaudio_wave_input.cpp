@@ -140,6 +140,7 @@ void PortAudioWaveInput::RunStreamThread(void* stream) {
 void PortAudioWaveInput::Fail(const std::string& reason) {
     openFailure_ = reason;
     Pa_Terminate();
+    alsaOutput_.reset();
 }
 
 WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
@@ -155,11 +156,13 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
         streamThread_.join();
     }
     SilenceAudioLibraries();
+    if (!alsaOutput_) alsaOutput_.emplace();
     // Initialised at every open, so that a server or card that appeared since the last
     // recording is found.
     PaError error = Pa_Initialize();
     if (error != paNoError) {
         openFailure_ = Pa_GetErrorText(error);
+        alsaOutput_.reset();
         return kWaveDeviceFailed;
     }
     const PaDeviceIndex device = Pa_GetDefaultInputDevice();
@@ -347,6 +350,7 @@ WaveResult PortAudioWaveInput::Close() {
     running_ = false;
     stream_ = nullptr;
     window_ = kNoWindow;
+    alsaOutput_.reset();
     return kWaveOk;
 }
 

@@ -4,10 +4,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "platform/header_queue.h"
+#include "platform/portaudio/alsa_output_filter.h"
 #include "platform/wave_input.h"
 
 struct PaStreamCallbackTimeInfo;
@@ -88,6 +90,8 @@ class PortAudioWaveInput final : public WaveInput {
     bool wantRunning_ = false;
     bool wantClose_ = false;
     std::atomic<bool> streamThreadDone_{true};
+    // From Open to Close: the ALSA code's traces become one log line.
+    std::optional<AlsaOutputFilter> alsaOutput_;
 
     HeaderQueue queued_;     // user-interface thread -> callback
     HeaderQueue completed_;  // callback -> user-interface thread

@@ -1,5 +1,7 @@
 #include "engine/program_state.h"
 
+#include "engine/aligned_pool.h"
+
 namespace sonocap {
 
 CaptureSession captureSession;
@@ -17,6 +19,7 @@ void ResetProgramState() {
     busy = 0;
     ownerWindow = platform::kNoWindow;
     closingRequested = 0;
+    ResetPool();
 }
 
 }  // namespace sonocap

@@ -186,5 +186,5 @@ printf '  peers: idle window %s %%, capture (PortAudio) %s %%\n' "$idle" "$captu
 awk -v rest="$(median "${rest_cpu[@]}")" -v pulse="$(median ${rec_cpu[pulse]})" \
     -v pa="$(median ${rec_cpu[portaudio]})" -v idle="$idle" -v capture="$capture" 'BEGIN {
         printf "  at rest %.2f x the idle window; recording through libpulse %.2f x through PortAudio;\n", rest / idle, pulse / pa
-        printf "  above the idle window: libpulse +%.2f %%, PortAudio +%.2f %% (its capture peer +%.2f %%)\n",
+        printf "  above the idle window: libpulse +%.2f %%, PortAudio +%.2f %% (PortAudio alone: %.2f %%)\n",
             pulse - idle, pa - idle, capture }'

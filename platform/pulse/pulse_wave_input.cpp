@@ -597,10 +597,29 @@ InputChoice PulseWaveInput::Inputs() const {
 }
 
 void PulseWaveInput::Remember(const std::string& name) {
-    pa_ext_stream_restore_info entry{};
-    entry.name = kRestoreKey;
-    entry.device = name.empty() ? nullptr : name.c_str();
-    Forget(pa_ext_stream_restore_write(context_, PA_UPDATE_MERGE, &entry, 1, 1, nullptr, nullptr));
+    // The server's entry for this program is read first, so that the volume and mute it
+    // remembers stay as they are; only the source changes.
+    remembering_ = name;
+    Forget(pa_ext_stream_restore_read(
+        context_,
+        [](pa_context* context, const pa_ext_stream_restore_info* info, int eol, void* data) {
+            auto* self = static_cast<PulseWaveInput*>(data);
+            if (eol == 0 && (info == nullptr || std::strcmp(info->name, kRestoreKey) != 0)) return;
+            if (eol != 0 && self->remembered_) {
+                self->remembered_ = false;
+                return;
+            }
+            pa_ext_stream_restore_info entry{};
+            if (eol == 0) {
+                entry = *info;
+                self->remembered_ = true;
+            }
+            entry.name = kRestoreKey;
+            entry.device = self->remembering_.empty() ? nullptr : self->remembering_.c_str();
+            Forget(pa_ext_stream_restore_write(context, PA_UPDATE_REPLACE, &entry, 1, 1, nullptr,
+                                               nullptr));
+        },
+        this));
 }
 
 bool PulseWaveInput::ChooseInput(const std::string& name) {

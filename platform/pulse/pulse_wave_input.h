@@ -110,6 +110,8 @@ class PulseWaveInput final : public WaveInput {
     uint64_t leftAtUs_ = 0;            // when, on the server's clock
     std::string failure_;              // why the input was lost; empty while it is not
     std::vector<std::string> notes_;   // log lines for the event loop's thread
+    std::string remembering_;          // the source being written to the server's memory
+    bool remembered_ = false;          // written from the entry that was there
 
     HeaderQueue queued_;     // event loop -> loop thread
     HeaderQueue completed_;  // loop thread -> event loop

@@ -405,12 +405,13 @@ backend=${SONOCAP_AUDIO:-pulse}
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 
 # Waits up to $2 seconds for a line matching the regular expression $1 in the recorder's log;
-# FOUND_MS is when it was seen.
+# FOUND_MS is when the log was last written, at or after the line (this script may have been
+# busy elsewhere when the line came).
 wait_log_line() {
     local pattern=$1 timeout=$2
     for _ in $(seq $((timeout * 100))); do
         if grep -qE "$pattern" "$work/sonocap.log"; then
-            FOUND_MS=$(now_ms)
+            FOUND_MS=$(date -r "$work/sonocap.log" +%s%3N)
             return 0
         fi
         sleep 0.01
@@ -451,6 +452,8 @@ answer_ms() {
 
 sound_server_properties_and_moves() {
     note "8. libpulse: the stream's properties; moved between two sources by pactl and the menu"
+    # Where a desktop's server remembers each program's input.
+    restore_module=$(pactl load-module module-stream-restore)
     restart_recorder_on_new_display
     local src2_fifo=$SONOCAP_AUDIO_TEST_DIR/src2.fifo
     src2_module=$(pactl load-module module-pipe-source source_name=src2 file="$src2_fifo" \
@@ -460,6 +463,8 @@ sound_server_properties_and_moves() {
     "$feeder" "$src2_fifo" "$work/signal2.raw" &
     feeder2_pid=$!
     session_pids+=("$feeder2_pid")
+    # A server that ran this before remembers src2: the default input first.
+    choose_input_from_menu 0
     start_wave_take moved
     local moved=$recordings/moved.wav
     wait_file_size "$moved" 44 10 || fail "moved.wav does not grow"
@@ -495,6 +500,14 @@ sound_server_properties_and_moves() {
         END { exit !(k == 3 && src[1] == 0 && src[2] == 1 && src[3] == 0) }' "$out/match-moved.txt" ||
         fail "the runs of moved.wav do not come from the sources in turn: $(cat "$out/match-moved.txt")"
     note "   $(tail -n 1 "$out/match-moved.txt"); $(grep -c 'input moved' "$work/sonocap.log") moves logged"
+    note "   a choice made between takes is remembered by the server for the next start"
+    choose_input_from_menu 1
+    focus_recorder
+    xdotool key Escape
+    wait_recorder_exit 20
+    start_recorder "$app" "$recordings"
+    recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window at the restart"
+    window_geometry "$recorder"
 }
 
 sound_server_unplugged_source() {
@@ -502,10 +515,9 @@ sound_server_unplugged_source() {
     start_wave_take unplugged
     local unplugged=$recordings/unplugged.wav
     wait_file_size "$unplugged" 44 10 || fail "unplugged.wav does not grow"
-    choose_input_from_menu 1
     sleep 1.5
     pactl list short source-outputs | grep -q "	$(pactl list short sources | awk '$2 == "src2" { print $1 }')	" ||
-        fail "the menu did not move the take to src2: $(pactl list short source-outputs)"
+        fail "the take does not record from src2, chosen before the restart: $(pactl list short source-outputs)"
     local t0
     t0=$(now_ms)
     pactl unload-module "$src2_module"
@@ -524,6 +536,7 @@ sound_server_unplugged_source() {
     wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
     stop_pid "$feeder2_pid"
     forget_pid "$feeder2_pid"
+    pactl unload-module "$restore_module"
     focus_recorder
     xdotool key Escape
     wait_recorder_exit 20

@@ -188,16 +188,7 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     stream_ = stream;
     window_ = notificationWindow;
     running_ = false;
-    current_ = nullptr;
-    currentBytes_ = 0;
-    while (queued_.Pop() != nullptr) {
-    }
-    while (completed_.Pop() != nullptr) {
-    }
-    position_.store(0, std::memory_order_relaxed);
-    lossFrames_.store(0, std::memory_order_relaxed);
-    lossAtFrame_.store(0, std::memory_order_relaxed);
-    lossEvents_.store(0, std::memory_order_release);
+    buffers_.Clear();
     gate_.store(kGateClosed);
     wantRunning_ = false;
     wantClose_ = false;
@@ -208,26 +199,17 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
 
 WaveResult PortAudioWaveInput::PrepareHeader(WaveHeader* header) {
     if (stream_ == nullptr) return kWaveNotOpen;
-    header->dwFlags |= kWaveHeaderPrepared;
-    return kWaveOk;
+    return CaptureBuffers::Prepare(header);
 }
 
 WaveResult PortAudioWaveInput::UnprepareHeader(WaveHeader* header) {
     if (stream_ == nullptr) return kWaveNotOpen;
-    if ((header->dwFlags & kWaveHeaderInQueue) != 0) return kWaveStillPlaying;
-    header->dwFlags &= ~kWaveHeaderPrepared;
-    return kWaveOk;
+    return CaptureBuffers::Unprepare(header);
 }
 
 WaveResult PortAudioWaveInput::AddBuffer(WaveHeader* header) {
     if (stream_ == nullptr) return kWaveNotOpen;
-    header->dwBytesRecorded = 0;
-    header->dwFlags = (header->dwFlags | kWaveHeaderInQueue) & ~kWaveHeaderDone;
-    if (!queued_.Push(header)) {
-        header->dwFlags &= ~kWaveHeaderInQueue;
-        return kWaveDeviceFailed;
-    }
-    return kWaveOk;
+    return buffers_.Add(header);
 }
 
 WaveResult PortAudioWaveInput::Start() {
@@ -250,63 +232,22 @@ void PortAudioWaveInput::NoteLoss(bool overflow, double adcTime, int64_t frameCo
         if (gapFrames >= kAdcJumpFrames) lost = static_cast<int64_t>(gapFrames + 0.5);
     }
     nextAdcTime_ = adcTime > 0.0 ? adcTime + static_cast<double>(frameCount) / kSampleRate : 0.0;
-    if (!overflow && lost == 0) return;
-    lossFrames_.store(lossFrames_.load(std::memory_order_relaxed) + lost,
-                      std::memory_order_relaxed);
-    lossAtFrame_.store(position_.load(std::memory_order_relaxed), std::memory_order_relaxed);
-    lossEvents_.store(lossEvents_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    if (overflow || lost > 0) buffers_.NoteLoss(lost);
 }
 
 void PortAudioWaveInput::Capture(const int16_t* input, int64_t frameCount, double adcTime,
                                  bool overflow) {
     NoteLoss(overflow, adcTime, frameCount);
-    int64_t done = 0;
-    bool wake = false;
-    while (input != nullptr && done < frameCount) {
-        if (current_ == nullptr) {
-            current_ = queued_.Pop();
-            currentBytes_ = 0;
-            if (current_ == nullptr) break;
-        }
-        const int64_t room = (current_->dwBufferLength - currentBytes_) / kBytesPerFrame;
-        const int64_t n = std::min(room, frameCount - done);
-        std::memcpy(current_->lpData + currentBytes_, input + kChannels * done,
-                    static_cast<std::size_t>(n) * kBytesPerFrame);
-        currentBytes_ += static_cast<uint32_t>(n) * kBytesPerFrame;
-        done += n;
-        if (currentBytes_ + kBytesPerFrame > current_->dwBufferLength) {
-            Complete(current_, currentBytes_);
-            current_ = nullptr;
-            wake = true;
-        }
-    }
-    // The position counts every frame, stored or lost, and is published after the frames.
-    position_.store(position_.load(std::memory_order_relaxed) + frameCount,
-                    std::memory_order_release);
-    if (wake) {
+    if (buffers_.Fill(input, frameCount)) {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t ignored = write(wake_, &one, sizeof one);
-    }
-}
-
-void PortAudioWaveInput::Complete(WaveHeader* header, uint32_t bytes) {
-    header->dwBytesRecorded = bytes;
-    header->dwFlags = (header->dwFlags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-    // Six headers never fill the queue.
-    completed_.Push(header);
-}
-
-void PortAudioWaveInput::PostCompleted() {
-    while (WaveHeader* header = completed_.Pop()) {
-        Current<WindowSystem>().PostMessage(window_, kMmWimData, 0,
-                                            reinterpret_cast<intptr_t>(header));
     }
 }
 
 void PortAudioWaveInput::DeliverNotifications() {
     uint64_t count = 0;
     [[maybe_unused]] const ssize_t ignored = read(wake_, &count, sizeof count);
-    if (stream_ != nullptr) PostCompleted();
+    if (stream_ != nullptr) buffers_.Post(window_);
 }
 
 WaveResult PortAudioWaveInput::Stop() {
@@ -317,12 +258,8 @@ WaveResult PortAudioWaveInput::Stop() {
     CloseGate();
     Command(false);
     running_ = false;
-    PostCompleted();
-    if (current_ != nullptr && currentBytes_ > 0) {
-        Complete(current_, currentBytes_);
-        current_ = nullptr;
-        PostCompleted();
-    }
+    buffers_.ReturnCurrent(false);
+    buffers_.Post(window_);
     return kWaveOk;
 }
 
@@ -331,19 +268,15 @@ WaveResult PortAudioWaveInput::Reset() {
     CloseGate();
     Command(false);
     running_ = false;
-    PostCompleted();
-    if (current_ != nullptr) {
-        Complete(current_, currentBytes_);
-        current_ = nullptr;
-    }
-    while (WaveHeader* header = queued_.Pop()) Complete(header, 0);
-    PostCompleted();
+    buffers_.ReturnCurrent(true);
+    buffers_.ReturnQueued();
+    buffers_.Post(window_);
     return kWaveOk;
 }
 
 WaveResult PortAudioWaveInput::Close() {
     if (stream_ == nullptr) return kWaveNotOpen;
-    if (current_ != nullptr) return kWaveStillPlaying;
+    if (buffers_.Filling()) return kWaveStillPlaying;
     CloseGate();
     // Closed and terminated on the stream thread; the next Open waits for it.
     Command(false, true);
@@ -355,15 +288,11 @@ WaveResult PortAudioWaveInput::Close() {
 }
 
 InputLoss PortAudioWaveInput::Losses() const {
-    InputLoss loss;
-    loss.events = lossEvents_.load(std::memory_order_acquire);
-    loss.frames = lossFrames_.load(std::memory_order_relaxed);
-    loss.atFrame = lossAtFrame_.load(std::memory_order_relaxed);
-    return loss;
+    return buffers_.Losses();
 }
 
 int64_t PortAudioWaveInput::Position() {
-    return position_.load(std::memory_order_acquire);
+    return buffers_.Position();
 }
 
 }  // namespace sonocap::platform

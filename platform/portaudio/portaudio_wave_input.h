@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/header_queue.h"
+#include "platform/capture_buffers.h"
 #include "platform/portaudio/alsa_output_filter.h"
 #include "platform/wave_input.h"
 
@@ -59,8 +59,6 @@ class PortAudioWaveInput final : public WaveInput {
                               const ::PaStreamCallbackTimeInfo* time, unsigned long flags,
                               void* self);
     void NoteLoss(bool overflow, double adcTime, int64_t frameCount);
-    void Complete(WaveHeader* header, uint32_t bytes);
-    void PostCompleted();
     void Fail(const std::string& reason);
     // Waits for a callback that is inside the gate (it never blocks there), then keeps it out.
     void CloseGate();
@@ -93,18 +91,10 @@ class PortAudioWaveInput final : public WaveInput {
     // From Open to Close: the ALSA code's traces become one log line.
     std::optional<AlsaOutputFilter> alsaOutput_;
 
-    HeaderQueue queued_;     // user-interface thread -> callback
-    HeaderQueue completed_;  // callback -> user-interface thread
-    // Owned by the callback inside the gate, by the user-interface thread otherwise.
-    WaveHeader* current_ = nullptr;
-    uint32_t currentBytes_ = 0;
-    // Published after the frames it counts are in the buffers.
-    std::atomic<int64_t> position_{0};
-    // Input dropped before the callback; the count of events is published last.
+    // Filled by the callback inside the gate.
+    CaptureBuffers buffers_;
+    // Where the next callback's input time is expected.
     double nextAdcTime_ = 0.0;  // callback thread only, and Start while no callback runs
-    std::atomic<int64_t> lossEvents_{0};
-    std::atomic<int64_t> lossFrames_{0};
-    std::atomic<int64_t> lossAtFrame_{0};
 };
 
 }  // namespace sonocap::platform

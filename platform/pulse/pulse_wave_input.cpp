@@ -231,7 +231,7 @@ void PulseWaveInput::OnRead(pa_stream*, std::size_t, void* data) {
 }
 
 void PulseWaveInput::OnOverflow(pa_stream*, void* data) {
-    static_cast<PulseWaveInput*>(data)->NoteLoss(0);
+    static_cast<PulseWaveInput*>(data)->buffers_.NoteLoss(0);
 }
 
 void PulseWaveInput::OnMoved(pa_stream* stream, void* data) {
@@ -243,8 +243,7 @@ void PulseWaveInput::OnMoved(pa_stream* stream, void* data) {
     std::string now = self->DescriptionOf(self->sourceIndex_);
     if (now.empty() && name != nullptr) now = name;
     self->Note("the input moved from '" + self->DescriptionOf(self->leftIndex_) + "' to '" + now +
-               "' after " + std::to_string(self->position_.load(std::memory_order_relaxed)) +
-               " frames");
+               "' after " + std::to_string(self->buffers_.Position()) + " frames");
 }
 
 void PulseWaveInput::Fail(const std::string& reason) {
@@ -297,16 +296,7 @@ WaveResult PulseWaveInput::Open(WindowHandle notificationWindow) {
             openFailure_ = "no sound server answered";
             return kWaveNoDevice;
         }
-        current_ = nullptr;
-        currentBytes_ = 0;
-        while (queued_.Pop() != nullptr) {
-        }
-        while (completed_.Pop() != nullptr) {
-        }
-        position_.store(0, std::memory_order_relaxed);
-        lossFrames_.store(0, std::memory_order_relaxed);
-        lossAtFrame_.store(0, std::memory_order_relaxed);
-        lossEvents_.store(0, std::memory_order_release);
+        buffers_.Clear();
         failure_.clear();
         running_ = false;
         leftIndex_ = UINT32_MAX;
@@ -393,26 +383,17 @@ void PulseWaveInput::CloseStream() {
 
 WaveResult PulseWaveInput::PrepareHeader(WaveHeader* header) {
     if (window_ == kNoWindow) return kWaveNotOpen;
-    header->dwFlags |= kWaveHeaderPrepared;
-    return kWaveOk;
+    return CaptureBuffers::Prepare(header);
 }
 
 WaveResult PulseWaveInput::UnprepareHeader(WaveHeader* header) {
     if (window_ == kNoWindow) return kWaveNotOpen;
-    if ((header->dwFlags & kWaveHeaderInQueue) != 0) return kWaveStillPlaying;
-    header->dwFlags &= ~kWaveHeaderPrepared;
-    return kWaveOk;
+    return CaptureBuffers::Unprepare(header);
 }
 
 WaveResult PulseWaveInput::AddBuffer(WaveHeader* header) {
     if (window_ == kNoWindow) return kWaveNotOpen;
-    header->dwBytesRecorded = 0;
-    header->dwFlags = (header->dwFlags | kWaveHeaderInQueue) & ~kWaveHeaderDone;
-    if (!queued_.Push(header)) {
-        header->dwFlags &= ~kWaveHeaderInQueue;
-        return kWaveDeviceFailed;
-    }
-    return kWaveOk;
+    return buffers_.Add(header);
 }
 
 WaveResult PulseWaveInput::Start() {
@@ -434,64 +415,10 @@ void PulseWaveInput::ReadAvailable() {
         std::size_t bytes = 0;
         if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) break;
         const auto frames = static_cast<int64_t>(bytes / kBytesPerFrame);
-        if (data == nullptr) {
-            // A hole: the server knows that these frames never reached it.
-            NoteLoss(frames);
-            position_.store(position_.load(std::memory_order_relaxed) + frames,
-                            std::memory_order_release);
-        } else {
-            Capture(static_cast<const int16_t*>(data), frames);
-        }
+        // A hole: the server knows that these frames never reached it.
+        if (data == nullptr) buffers_.NoteLoss(frames);
+        if (buffers_.Fill(static_cast<const int16_t*>(data), frames)) Wake();
         pa_stream_drop(stream_);
-    }
-}
-
-void PulseWaveInput::NoteLoss(int64_t frames) {
-    lossFrames_.store(lossFrames_.load(std::memory_order_relaxed) + frames,
-                      std::memory_order_relaxed);
-    lossAtFrame_.store(position_.load(std::memory_order_relaxed), std::memory_order_relaxed);
-    lossEvents_.store(lossEvents_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
-}
-
-void PulseWaveInput::Capture(const int16_t* input, int64_t frameCount) {
-    int64_t done = 0;
-    bool wake = false;
-    while (done < frameCount) {
-        if (current_ == nullptr) {
-            current_ = queued_.Pop();
-            currentBytes_ = 0;
-            if (current_ == nullptr) break;
-        }
-        const int64_t room = (current_->dwBufferLength - currentBytes_) / kBytesPerFrame;
-        const int64_t n = std::min(room, frameCount - done);
-        std::memcpy(current_->lpData + currentBytes_, input + kChannels * done,
-                    static_cast<std::size_t>(n) * kBytesPerFrame);
-        currentBytes_ += static_cast<uint32_t>(n) * kBytesPerFrame;
-        done += n;
-        if (currentBytes_ + kBytesPerFrame > current_->dwBufferLength) {
-            Complete(current_, currentBytes_);
-            current_ = nullptr;
-            wake = true;
-        }
-    }
-    // The position counts every frame, stored or lost for want of a buffer, and is published
-    // after the frames.
-    position_.store(position_.load(std::memory_order_relaxed) + frameCount,
-                    std::memory_order_release);
-    if (wake) Wake();
-}
-
-void PulseWaveInput::Complete(WaveHeader* header, uint32_t bytes) {
-    header->dwBytesRecorded = bytes;
-    header->dwFlags = (header->dwFlags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-    // Six headers never fill the queue.
-    completed_.Push(header);
-}
-
-void PulseWaveInput::PostCompleted() {
-    while (WaveHeader* header = completed_.Pop()) {
-        Current<WindowSystem>().PostMessage(window_, kMmWimData, 0,
-                                            reinterpret_cast<intptr_t>(header));
     }
 }
 
@@ -507,7 +434,7 @@ void PulseWaveInput::DeliverNotifications() {
     }
     for (const std::string& line : notes) Current<EventLog>().Write(line);
     if (window_ == kNoWindow) return;
-    PostCompleted();
+    buffers_.Post(window_);
     if (lost && !lossPosted_) {
         lossPosted_ = true;
         Current<WindowSystem>().PostMessage(window_, kMmWimInputLost, 0, 0);
@@ -525,12 +452,9 @@ WaveResult PulseWaveInput::Stop() {
             Forget(pa_stream_cork(stream_, 1, nullptr, nullptr));
         }
         running_ = false;
-        if (current_ != nullptr && currentBytes_ > 0) {
-            Complete(current_, currentBytes_);
-            current_ = nullptr;
-        }
+        buffers_.ReturnCurrent(false);
     }
-    PostCompleted();
+    buffers_.Post(window_);
     return kWaveOk;
 }
 
@@ -542,20 +466,17 @@ WaveResult PulseWaveInput::Reset() {
             Forget(pa_stream_cork(stream_, 1, nullptr, nullptr));
         }
         running_ = false;
-        if (current_ != nullptr) {
-            Complete(current_, currentBytes_);
-            current_ = nullptr;
-        }
-        while (WaveHeader* header = queued_.Pop()) Complete(header, 0);
+        buffers_.ReturnCurrent(true);
+        buffers_.ReturnQueued();
     }
-    PostCompleted();
+    buffers_.Post(window_);
     return kWaveOk;
 }
 
 WaveResult PulseWaveInput::Close() {
     if (window_ == kNoWindow) return kWaveNotOpen;
     Locked lock(loop_);
-    if (current_ != nullptr) return kWaveStillPlaying;
+    if (buffers_.Filling()) return kWaveStillPlaying;
     CloseStream();
     window_ = kNoWindow;
     lossPosted_ = false;
@@ -563,15 +484,11 @@ WaveResult PulseWaveInput::Close() {
 }
 
 int64_t PulseWaveInput::Position() {
-    return position_.load(std::memory_order_acquire);
+    return buffers_.Position();
 }
 
 InputLoss PulseWaveInput::Losses() const {
-    InputLoss loss;
-    loss.events = lossEvents_.load(std::memory_order_acquire);
-    loss.frames = lossFrames_.load(std::memory_order_relaxed);
-    loss.atFrame = lossAtFrame_.load(std::memory_order_relaxed);
-    return loss;
+    return buffers_.Losses();
 }
 
 std::string PulseWaveInput::InputFailure() const {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/header_queue.h"
+#include "platform/capture_buffers.h"
 #include "platform/wave_input.h"
 
 struct pa_context;
@@ -67,9 +66,6 @@ class PulseWaveInput final : public WaveInput {
     bool WaitFor(bool (*done)(const PulseWaveInput&), uint64_t microseconds);
     void RefreshSources();
     void ReadAvailable();
-    void Capture(const int16_t* input, int64_t frameCount);
-    void NoteLoss(int64_t frames);
-    void Complete(WaveHeader* header, uint32_t bytes);
     void Fail(const std::string& reason);
     void Note(const std::string& line);
     void Wake();
@@ -84,8 +80,6 @@ class PulseWaveInput final : public WaveInput {
     static void OnRead(pa_stream* stream, std::size_t bytes, void* self);
     static void OnOverflow(pa_stream* stream, void* self);
     static void OnMoved(pa_stream* stream, void* self);
-
-    void PostCompleted();
 
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
@@ -113,14 +107,8 @@ class PulseWaveInput final : public WaveInput {
     std::string remembering_;          // the source being written to the server's memory
     bool remembered_ = false;          // written from the entry that was there
 
-    HeaderQueue queued_;     // event loop -> loop thread
-    HeaderQueue completed_;  // loop thread -> event loop
-    WaveHeader* current_ = nullptr;
-    uint32_t currentBytes_ = 0;
-    std::atomic<int64_t> position_{0};
-    std::atomic<int64_t> lossEvents_{0};
-    std::atomic<int64_t> lossFrames_{0};
-    std::atomic<int64_t> lossAtFrame_{0};
+    // Filled by the loop's thread with the loop locked.
+    CaptureBuffers buffers_;
 };
 
 }  // namespace sonocap::platform

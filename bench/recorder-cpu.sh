@@ -2,11 +2,11 @@
 # What the recorder costs the machine, as a whole process: the real program from a fresh copy
 # of its directory with a valid parameter file (compression and DC filter on), on a private X
 # server, recording from the test audio server's source while corpus music is fed at real time.
-# Each run measures the window at rest, then a recording, then two peers in the same
+# Each run measures the window at rest, then a recording through libpulse, then the recorder
+# again recording through PortAudio (SONOCAP_AUDIO=portaudio), then two peers in the same
 # conditions: bench/idle_window_peer (a bare dialog with the window's three 55 ms timers, the
-# floor at rest) and bench/capture_peer (PortAudio alone, recording as the recorder does, the
-# floor of the audio path). The medians of all runs and the recorder's ratios to its floors
-# close the report.
+# floor) and bench/capture_peer (PortAudio alone, recording as the recorder does, the floor of
+# PortAudio's audio path). The medians of all runs and the recorder's ratios close the report.
 #
 #   bench/recorder-cpu.sh [BUILD_DIR=build] [RUNS=3] [REST_S=30] [RECORD_S=60] [PIECE=441]
 #
@@ -117,45 +117,50 @@ measure_peer() {
     forget_pid "$pid"
 }
 
-rest_cpu=() rest_wake=() rec_cpu=() rec_wake=() peak_kb=() idle_cpu=() capture_cpu=()
+rest_cpu=() rest_wake=() peak_kb=() idle_cpu=() capture_cpu=()
+declare -A rec_cpu rec_wake
 for run in $(seq "$runs"); do
-    app=$work/app$run recordings=$work/recordings$run
-    mkdir -p "$recordings"
-    fresh_copy "$app"
-    write_parameters "$app/sonocap.par" "$recordings"
-    start_recorder "$app" "$recordings"
-    recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window"
-    window_geometry "$recorder"
-    xdotool mousemove --window "$recorder" 4 4
-    # The bars start full and fall for a few seconds: the window at rest comes after that.
-    sleep 5
-    measure "$app_pid" "$rest_s"
-    rest_cpu+=("$CPU") rest_wake+=("$WAKE")
-    note "run $run at rest:   $CPU % of a core ($TICKS_CPU % in ticks), $WAKE wake-ups/s, load $(load1)"
+    for backend in pulse portaudio; do
+        app=$work/app$run-$backend recordings=$work/recordings$run-$backend
+        mkdir -p "$recordings"
+        fresh_copy "$app"
+        write_parameters "$app/sonocap.par" "$recordings"
+        SONOCAP_AUDIO=$backend start_recorder "$app" "$recordings"
+        recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window"
+        window_geometry "$recorder"
+        xdotool mousemove --window "$recorder" 4 4
+        # The bars start full and fall for a few seconds: the window at rest comes after that.
+        sleep 5
+        if [ "$backend" = pulse ]; then
+            measure "$app_pid" "$rest_s"
+            rest_cpu+=("$CPU") rest_wake+=("$WAKE")
+            note "run $run at rest:   $CPU % of a core ($TICKS_CPU % in ticks), $WAKE wake-ups/s, load $(load1)"
+        fi
 
-    click_control "$recorder" $RECORD_BUTTON
-    save=$(wait_window "$COMPAXA_SAVE_TITLE" 30) || fail "no save dialog for a Compaxa file"
-    wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
-    type_and_enter take
-    wait_file_size "$recordings/take.cx" 40 30 || fail "the recording did not start"
-    xdotool mousemove --window "$recorder" 4 4
-    sleep 2
-    measure "$app_pid" "$record_s"
-    rec_cpu+=("$CPU") rec_wake+=("$WAKE")
-    peak=$(awk '/^VmHWM/ { print $2 }' "/proc/$app_pid/status")
-    peak_kb+=("$peak")
-    note "run $run recording: $CPU % of a core ($TICKS_CPU % in ticks), $WAKE wake-ups/s, peak RSS $peak kB, load $(load1)"
+        click_control "$recorder" $RECORD_BUTTON
+        save=$(wait_window "$COMPAXA_SAVE_TITLE" 30) || fail "no save dialog for a Compaxa file"
+        wait_focus "$save" 10 || fail "the save dialog has no keyboard focus"
+        type_and_enter take
+        wait_file_size "$recordings/take.cx" 40 30 || fail "the recording did not start"
+        xdotool mousemove --window "$recorder" 4 4
+        sleep 2
+        measure "$app_pid" "$record_s"
+        rec_cpu[$backend]+="$CPU " rec_wake[$backend]+="$WAKE "
+        peak=$(awk '/^VmHWM/ { print $2 }' "/proc/$app_pid/status")
+        [ "$backend" = pulse ] && peak_kb+=("$peak")
+        note "run $run recording through $backend: $CPU % of a core ($TICKS_CPU % in ticks), $WAKE wake-ups/s, peak RSS $peak kB, load $(load1)"
 
-    xdotool mousemove --window "$recorder" 1 1 click 1
-    wait_focus "$recorder" 10 || fail "the recorder does not take the keyboard focus"
-    xdotool key Escape
-    wait_recorder_exit 20
-    [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
-    [ "$(stat -c %s "$recordings/take.cx")" -gt 1000000 ] || fail "the recording is too short"
-    # Whatever the recorder said on stderr (a lost take would be told there).
-    if [ -s "$work/sonocap.log" ]; then sed 's/^/  recorder: /' "$work/sonocap.log"; fi
-    : >"$work/sonocap.log"
-    rm -rf "$recordings"
+        xdotool mousemove --window "$recorder" 1 1 click 1
+        wait_focus "$recorder" 10 || fail "the recorder does not take the keyboard focus"
+        xdotool key Escape
+        wait_recorder_exit 20
+        [ "$app_status" -eq 0 ] || fail "the recorder ended with status $app_status"
+        [ "$(stat -c %s "$recordings/take.cx")" -gt 1000000 ] || fail "the recording is too short"
+        # Whatever the recorder said on stderr (a lost take would be told there).
+        if [ -s "$work/sonocap.log" ]; then sed 's/^/  recorder: /' "$work/sonocap.log"; fi
+        : >"$work/sonocap.log"
+        rm -rf "$recordings"
+    done
 
     measure_peer "$idle_peer" "$rest_s" 5
     idle_cpu+=("$CPU")
@@ -167,13 +172,19 @@ done
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; print m }'; }
 echo "medians of $runs runs (CPU as a share of one core; music in pieces of $piece frames):"
-printf '  at rest (%s s):                      %6s %%  %7s wake-ups/s\n' "$rest_s" \
+printf '  at rest (%s s):                                  %6s %%  %7s wake-ups/s\n' "$rest_s" \
     "$(median "${rest_cpu[@]}")" "$(median "${rest_wake[@]}")"
-printf '  recording, compression + filter (%s s): %6s %%  %7s wake-ups/s  peak RSS %s kB\n' \
-    "$record_s" "$(median "${rec_cpu[@]}")" "$(median "${rec_wake[@]}")" "$(median "${peak_kb[@]}")"
+for backend in pulse portaudio; do
+    # shellcheck disable=SC2086
+    printf '  recording through %-9s (%s s, compression + filter): %6s %%  %7s wake-ups/s\n' \
+        "$backend" "$record_s" "$(median ${rec_cpu[$backend]})" "$(median ${rec_wake[$backend]})"
+done
+echo "  peak RSS through libpulse $(median "${peak_kb[@]}") kB"
 idle=$(median "${idle_cpu[@]}") capture=$(median "${capture_cpu[@]}")
-printf '  peers: idle window %s %%, capture %s %%\n' "$idle" "$capture"
-awk -v rest="$(median "${rest_cpu[@]}")" -v rec="$(median "${rec_cpu[@]}")" -v idle="$idle" \
-    -v capture="$capture" 'BEGIN {
-        printf "  at rest %.2f x the idle window; recording %.2f x the idle window and capture together\n",
-            rest / idle, rec / (idle + capture) }'
+printf '  peers: idle window %s %%, capture (PortAudio) %s %%\n' "$idle" "$capture"
+# shellcheck disable=SC2086
+awk -v rest="$(median "${rest_cpu[@]}")" -v pulse="$(median ${rec_cpu[pulse]})" \
+    -v pa="$(median ${rec_cpu[portaudio]})" -v idle="$idle" -v capture="$capture" 'BEGIN {
+        printf "  at rest %.2f x the idle window; recording through libpulse %.2f x through PortAudio;\n", rest / idle, pulse / pa
+        printf "  above the idle window: libpulse +%.2f %%, PortAudio +%.2f %% (PortAudio alone: %.2f %%)\n",
+            pulse - idle, pa - idle, capture }'

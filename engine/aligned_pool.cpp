@@ -65,4 +65,9 @@ const PoolEntry& PoolEntryAt(int32_t index) {
     return poolTable.at(static_cast<std::size_t>(index));
 }
 
+void ResetPool() {
+    poolTable = {};
+    poolCount = 0;
+}
+
 }  // namespace sonocap

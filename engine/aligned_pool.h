@@ -36,4 +36,8 @@ int32_t PoolCount();
 // The entry at `index` (0 ... kPoolEntries - 1), for inspection.
 const PoolEntry& PoolEntryAt(int32_t index);
 
+// Empties the table as at program start, without releasing anything (the allocator behind the
+// entries may be gone); for tests, through ResetProgramState.
+void ResetPool();
+
 }  // namespace sonocap

@@ -222,7 +222,8 @@ void StopRecording() {
     // Everything captured up to now is stored, through the path a pause takes; the
     // notifications of the returned buffers die with the window below. A device that has
     // gone is reset instead: stopping would wait for input that never comes.
-    if (s.endReason == kDeviceStopped) {
+    if (s.endReason == kDeviceStopped || s.endReason == kInputLost ||
+        s.endReason == kInputNeverStarted) {
         s.device->Reset();
     } else {
         s.device->Stop();
@@ -274,11 +275,24 @@ void WatchDevice(int64_t nowMs) {
         s.watchedSinceMs = nowMs;
         return;
     }
-    if (nowMs - s.watchedSinceMs >= kDeviceSilenceMs) RequestEnd(kDeviceStopped);
+    if (s.totalFrames == 0) {
+        if (nowMs - s.watchedSinceMs >= kDeviceStartMs) RequestEnd(kInputNeverStarted);
+    } else if (nowMs - s.watchedSinceMs >= kDeviceSilenceMs) {
+        RequestEnd(kDeviceStopped);
+    }
+}
+
+void InputLost() {
+    CaptureSession& s = captureSession;
+    if (s.device == nullptr || s.endReason != 0) return;
+    s.failureDetail = s.device->InputFailure();
+    RequestEnd(kInputLost);
 }
 
 platform::WaveResult OpenWaveInput() {
     platform::WaveInput& input = platform::Current<platform::WaveInput>();
+    const std::string path = captureSession.filePath;
+    input.NameStream(path.substr(path.find_last_of('/') + 1));
     const platform::WaveResult result = input.Open(captureSession.callbackWindow);
     captureSession.device = result == platform::kWaveOk ? &input : nullptr;
     return result;
@@ -300,6 +314,9 @@ intptr_t WAVEWndProc(platform::WindowHandle window, uint32_t message, uintptr_t 
             return 1;
         case platform::kMmWimData:
             ProcessFilledBuffer(reinterpret_cast<platform::WaveHeader*>(lParam));
+            return 0;
+        case platform::kMmWimInputLost:
+            InputLost();
             return 0;
         default:
             return platform::Current<platform::WindowSystem>().DefWindowProc(window, message,

@@ -41,10 +41,15 @@ enum EndReason : int32_t {
     kOverrunStop = -9,
     kDeviceStopped = -10,
     kFileSizeLimit = -11,
+    kInputLost = -12,          // failureDetail says how, in the user's words
+    kInputNeverStarted = -13,  // no buffer within kDeviceStartMs
 };
 
 // A running, unpaused recording whose device has filled no buffer for this long has lost it.
 inline constexpr int64_t kDeviceSilenceMs = 3000;
+// Before its first buffer a device gets longer: an input waking from suspend or a headset
+// switching its profile can take seconds to deliver.
+inline constexpr int64_t kDeviceStartMs = 10000;
 
 inline constexpr char kCallbackWindowClass[] = "WAVEClass";
 
@@ -115,7 +120,7 @@ void ResumeCapture();
 void RequestEnd(EndReason reason);
 
 // Called on every display tick with a monotonic clock: ends a running, unpaused recording
-// whose device has filled no buffer for kDeviceSilenceMs.
+// whose device has filled no buffer for kDeviceSilenceMs, or none at all for kDeviceStartMs.
 void WatchDevice(int64_t nowMs);
 
 // kWaveOk when the default input opened with callbackWindow as its notification target.
@@ -124,8 +129,11 @@ platform::WaveResult OpenWaveInput();
 // Creates the hidden window that receives the device's notifications. Returns 0.
 int32_t CreateCallbackWindow();
 
+// The device lost its input by itself: the recording ends with the device's reason.
+void InputLost();
+
 // The notification window's procedure: kWmClose destroys it (1), kMmWimData processes the
-// buffer whose header is in lParam (0).
+// buffer whose header is in lParam (0), kMmWimInputLost ends the recording (0).
 intptr_t WAVEWndProc(platform::WindowHandle window, uint32_t message, uintptr_t wParam,
                      intptr_t lParam);
 

@@ -1,5 +1,7 @@
 #include "engine/program_state.h"
 
+#include "engine/aligned_pool.h"
+
 namespace sonocap {
 
 CaptureSession captureSession;
@@ -19,6 +21,7 @@ void ResetProgramState() {
     ownerWindow = platform::kNoWindow;
     closingRequested = 0;
     takeRecordFolder.clear();
+    ResetPool();
 }
 
 }  // namespace sonocap

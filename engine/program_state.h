@@ -30,8 +30,8 @@ extern std::string takeRecordFolder;
 // Nonzero once the window is ending: a start still asking for its file creates nothing.
 extern int32_t closingRequested;
 
-// Every program-wide value as it is when the program starts; for tests. The dB table is empty
-// again afterwards.
+// Every program-wide value as it is when the program starts, the buffer pool's table included;
+// for tests. The dB table is empty again afterwards.
 void ResetProgramState();
 
 }  // namespace sonocap

@@ -39,6 +39,10 @@ const char* EndReasonText(EndReason reason) {
             return "the input device stopped delivering audio";
         case kFileSizeLimit:
             return "the file reached the largest size its header can describe";
+        case kInputLost:
+            return "the input was lost";
+        case kInputNeverStarted:
+            return "the input did not start delivering audio";
     }
     return "unknown reason";
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/layer.h"
 
-// What the program asks of the system about itself: the file it was started from and the
-// class of the operating system it runs on.
+// What the program asks of the system about itself: the file it was started from, the class of
+// the operating system it runs on, its environment and whether it may write in a folder.
 
 namespace sonocap::platform {
 
@@ -17,6 +18,13 @@ inline constexpr char kPathSeparator = '/';
 inline constexpr uint32_t kPlatformWin32s = 0;
 inline constexpr uint32_t kPlatformWindows = 1;
 inline constexpr uint32_t kPlatformNt = 2;
+
+// Whether this process may create files in a folder.
+enum class FolderAccess {
+    kWritable,
+    kNotWritable,  // no permission, or a read-only file system
+    kMissing,      // no such folder, or no answer
+};
 
 struct OsVersionInfo {
     uint32_t platformId = 0;
@@ -33,6 +41,11 @@ class SystemInfo {
 
     // Fills `info` and returns true; on failure returns false and leaves `info` as it was.
     virtual bool QueryOsVersion(OsVersionInfo& info) = 0;
+
+    // The value of the environment variable `name`; nothing when it is not set.
+    virtual std::optional<std::string> EnvironmentValue(const std::string& name) = 0;
+
+    virtual FolderAccess WriteAccess(const std::string& directory) = 0;
 };
 
 template <>

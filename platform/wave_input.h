@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/layer.h"
 #include "platform/window_system.h"
@@ -45,6 +46,20 @@ struct InputLoss {
     int64_t atFrame = 0;  // the device position at the latest loss
 };
 
+// An input the user can record from.
+struct InputSource {
+    std::string name;         // the audio system's name for it
+    std::string description;  // what the user is shown
+    bool monitor = false;     // the monitor of an output: what the computer plays
+};
+
+// The inputs on offer and the one in use: the recording's while one runs, otherwise the one
+// the next recording starts from.
+struct InputChoice {
+    std::vector<InputSource> sources;  // by description; empty when the device offers no choice
+    std::string inUse;                 // a source's name; empty for the default input
+};
+
 class WaveInput {
   public:
     virtual ~WaveInput() = default;
@@ -78,6 +93,19 @@ class WaveInput {
     // Posts the notifications of the buffers that came back since the last call. Runs on the
     // thread of the event loop.
     virtual void DeliverNotifications() = 0;
+
+    // Names the recording for the audio system's own views (the take's file name); used by the
+    // next Open.
+    virtual void NameStream(const std::string& /*name*/) {}
+    // Why the device lost its input by itself, in the user's words, after it posted
+    // kMmWimInputLost; empty otherwise.
+    virtual std::string InputFailure() const { return {}; }
+    // The inputs the user may choose from, as last heard from the audio system: never waits.
+    virtual InputChoice Inputs() const { return {}; }
+    // Records from the source named `name` (empty: the default input) from now on, a running
+    // recording included; the audio system remembers the choice. False when the device offers
+    // no choice. Never waits for the audio system.
+    virtual bool ChooseInput(const std::string& /*name*/) { return false; }
 };
 
 template <>

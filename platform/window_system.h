@@ -17,6 +17,9 @@ inline constexpr WindowHandle kNoWindow = 0;
 
 inline constexpr uint32_t kWmClose = 0x0010;
 inline constexpr uint32_t kMmWimData = 0x3C0;
+// The device lost its input by itself (unplugged, the sound server gone): WaveInput::InputFailure
+// says why.
+inline constexpr uint32_t kMmWimInputLost = 0x3BF;
 
 using WindowProcedure = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam,
                                      intptr_t lParam);

@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format   # build and format check
   libgtest-dev libbenchmark-dev                   # unit tests and benchmarks
   qt6-base-dev                                    # the recorder window (Qt 6 Widgets, Qt Test)
-  portaudio19-dev libasound2-dev                  # audio input
+  libpulse-dev                                    # audio input from the sound server
+  portaudio19-dev libasound2-dev                  # audio input without one
   libasound2-plugins pulseaudio                   # ALSA's PulseAudio plugin, the test audio server
   xvfb xauth                                      # a display for the window tests
   fonts-dejavu-core fonts-dejavu-extra            # the windows' narrow face, DejaVu Sans Condensed

@@ -2,8 +2,9 @@
 # Fails when a folder includes a header from a folder it may not depend on. The folders depend one
 # way: platform <- codec <- settings <- engine <- ui <- app; tools (over codec), uninstall (over
 # nothing) and the installer (over uninstall, and the settings' one file name) stand beside them.
-# The engine, the codec and the settings never see Qt, PortAudio or ALSA. Given a build tree, it
-# also fails when a test program links PortAudio without recording from a real device.
+# The engine, the codec and the settings never see Qt, PortAudio, ALSA or libpulse. Given a build
+# tree, it also fails when a test program or benchmark links PortAudio or libpulse without
+# recording from a real device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,8 +34,8 @@ for folder in "${!allowed[@]}"; do
 done
 
 # Platform backends are the only place for the outside libraries.
-if grep -rnE '^#include <(Q[A-Za-z]+|portaudio\.h|alsa/|jack/)' codec engine settings; then
-  echo "check-layers: codec, engine and settings must not include Qt, PortAudio, ALSA or JACK" >&2
+if grep -rnE '^#include <(Q[A-Za-z]+|portaudio\.h|alsa/|jack/|pulse/)' codec engine settings; then
+  echo "check-layers: codec, engine and settings must not include Qt, PortAudio, ALSA, JACK or libpulse" >&2
   status=1
 fi
 
@@ -45,10 +46,13 @@ if [ $# -ge 1 ]; then
     case $program in
       */engine_capture_audio_test | */platform_portaudio_test | */bench/capture_peer) continue ;;
     esac
-    if ldd "$program" 2>/dev/null | grep -q libportaudio; then
-      echo "check-layers: $program links PortAudio but records from no real device" >&2
-      status=1
-    fi
+    libraries=$(ldd "$program" 2>/dev/null || true)
+    for library in libportaudio libpulse.so; do
+      if grep -q "$library" <<<"$libraries"; then
+        echo "check-layers: $program links ${library%.so} but records from no real device" >&2
+        status=1
+      fi
+    done
   done < <(find "$1/tests" "$1/bench" -type f -perm -u+x 2>/dev/null)
 fi
 exit $status

@@ -1,10 +1,7 @@
 #include "settings/settings_location.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-
+#include "platform/file_io.h"
+#include "platform/system_info.h"
 #include "settings/parameter_file.h"
 #include "settings/program_values.h"
 
@@ -22,31 +19,31 @@ SettingsLocation ChooseSettingsLocation(const SettingsSituation& situation) {
 }
 
 std::string UserSettingsDirectory() {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    platform::SystemInfo& system = platform::Current<platform::SystemInfo>();
+    const std::optional<std::string> configHome = system.EnvironmentValue("XDG_CONFIG_HOME");
     std::string base;
-    if (configHome != nullptr && configHome[0] == '/') {
-        base = configHome;
+    if (configHome && !configHome->empty() && configHome->front() == '/') {
+        base = *configHome;
     } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] != '/') return std::string();
-        base = std::string(home) + "/.config";
+        const std::optional<std::string> home = system.EnvironmentValue("HOME");
+        if (!home || home->empty() || home->front() != '/') return std::string();
+        base = *home + "/.config";
     }
     return base + "/" + kUserSettingsFolder + "/";
 }
 
 SettingsLocation FindSettingsLocation() {
+    platform::FileIo& files = platform::Current<platform::FileIo>();
     SettingsSituation situation;
     situation.programDirectory = programDirectory;
     const std::string directory = programDirectory.empty() ? "." : programDirectory;
     // A folder that is missing is no installation: the file is simply not found there.
-    const bool writable =
-        ::access(directory.c_str(), W_OK) == 0 || (errno != EACCES && errno != EROFS);
-    situation.sharedInstallation =
-        ::access((programDirectory + kManifestName).c_str(), F_OK) == 0 || !writable;
+    const bool writable = platform::Current<platform::SystemInfo>().WriteAccess(directory) !=
+                          platform::FolderAccess::kNotWritable;
+    situation.sharedInstallation = files.Exists(programDirectory + kManifestName) || !writable;
     situation.userDirectory = UserSettingsDirectory();
-    situation.userFileExists =
-        !situation.userDirectory.empty() &&
-        ::access((situation.userDirectory + kParameterFileName).c_str(), F_OK) == 0;
+    situation.userFileExists = !situation.userDirectory.empty() &&
+                               files.Exists(situation.userDirectory + kParameterFileName);
     return ChooseSettingsLocation(situation);
 }
 

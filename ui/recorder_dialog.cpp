@@ -33,6 +33,7 @@
 #include "ui/display_texts.h"
 #include "ui/help_viewer.h"
 #include "ui/image_button.h"
+#include "ui/input_menu.h"
 #include "ui/lettering_label.h"
 #include "ui/level_meter.h"
 #include "ui/program_icon.h"
@@ -213,9 +214,10 @@ void RecorderDialog::BuildSystemMenu() {
     QAction* close = systemMenu_->addAction("&Close");
     close->setShortcut(QKeySequence("Alt+F4"));
     connect(close, &QAction::triggered, this, &QWidget::close);
+    systemMenu_->addSeparator();
+    systemMenu_->addMenu(new InputMenu(systemMenu_));
     const QString aboutText = kAboutItemText;
     if (!aboutText.isEmpty()) {
-        systemMenu_->addSeparator();
         aboutAction_ = systemMenu_->addAction(aboutText);
         aboutAction_->setShortcut(QKeySequence(kAboutShortcut));
         aboutAction_->setShortcutContext(Qt::WindowShortcut);

@@ -59,7 +59,8 @@ class RecorderDialog final : public QDialog {
     void ShowAbout();
     void ShowHelp();
 
-    // The window's context menu: Minimize, Close, a separator and the About item.
+    // The window's context menu: Minimize, Close, a separator, the Input submenu and the About
+    // item.
     QMenu* SystemMenu() const { return systemMenu_; }
     QAction* AboutAction() const { return aboutAction_; }
 

@@ -129,4 +129,16 @@ bool SimulatedWaveInput::ReturnHead(uint32_t bytes) {
     return true;
 }
 
+bool SimulatedWaveInput::ChooseInput(const std::string& name) {
+    if (inputs.sources.empty()) return false;
+    chosen.push_back(name);
+    inputs.inUse = name;
+    return true;
+}
+
+void SimulatedWaveInput::LoseInputDevice(const std::string& reason) {
+    inputFailure = reason;
+    if (open_) Current<WindowSystem>().PostMessage(window_, kMmWimInputLost, 0, 0);
+}
+
 }  // namespace sonocap::platform

@@ -28,6 +28,12 @@ class SimulatedWaveInput final : public WaveInput {
     std::string OpenFailure() const override { return openFailure_; }
     int NotificationDescriptor() const override { return -1; }
     void DeliverNotifications() override {}
+    std::string InputFailure() const override { return inputFailure; }
+    InputChoice Inputs() const override { return inputs; }
+    bool ChooseInput(const std::string& name) override;
+
+    // The audio system ends the input by itself for `reason`: kMmWimInputLost is posted.
+    void LoseInputDevice(const std::string& reason);
 
     // Captures `count` interleaved stereo frames while running: they fill the queued buffers,
     // each full buffer is posted, and the position advances by `count` (frames that found no
@@ -47,6 +53,11 @@ class SimulatedWaveInput final : public WaveInput {
     WaveResult openResult = kWaveOk;
     std::string openFailureText = "simulated device failure";
     CallJournal* journal = nullptr;
+    // The inputs on offer; no sources: no choice. ChooseInput makes a listed one (or "") the
+    // one in use and notes it in `chosen`.
+    InputChoice inputs;
+    std::vector<std::string> chosen;
+    std::string inputFailure;
 
     bool IsOpen() const { return open_; }
     bool IsRunning() const { return running_; }

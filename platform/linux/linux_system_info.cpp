@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace sonocap::platform {
@@ -26,6 +28,17 @@ bool LinuxSystemInfo::QueryOsVersion(OsVersionInfo& info) {
     info.majorVersion = 4;
     info.minorVersion = 0;
     return true;
+}
+
+std::optional<std::string> LinuxSystemInfo::EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+FolderAccess LinuxSystemInfo::WriteAccess(const std::string& directory) {
+    if (access(directory.c_str(), W_OK) == 0) return FolderAccess::kWritable;
+    return errno == EACCES || errno == EROFS ? FolderAccess::kNotWritable : FolderAccess::kMissing;
 }
 
 }  // namespace sonocap::platform

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #if SONOCAP_HAVE_JACK
@@ -43,15 +44,23 @@ void SilenceAudioLibraries() {
 #endif
 }
 
-int StreamCallback(const void* input, void*, unsigned long frameCount,
-                   const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* self) {
-    static_cast<PortAudioWaveInput*>(self)->Capture(
-        static_cast<const int16_t*>(input), static_cast<int64_t>(frameCount),
-        time != nullptr ? time->inputBufferAdcTime : 0.0, (flags & paInputOverflow) != 0);
+}  // namespace
+
+// Frames that come while the gate is closed (a pause or a stop that PortAudio has not carried
+// out yet) belong to no recording: not stored, not counted.
+int PortAudioWaveInput::StreamCallback(const void* input, void*, unsigned long frameCount,
+                                       const PaStreamCallbackTimeInfo* time,
+                                       PaStreamCallbackFlags flags, void* data) {
+    auto* self = static_cast<PortAudioWaveInput*>(data);
+    int open = kGateOpen;
+    if (!self->gate_.compare_exchange_strong(open, kGateBusy, std::memory_order_acquire)) {
+        return paContinue;
+    }
+    self->Capture(static_cast<const int16_t*>(input), static_cast<int64_t>(frameCount),
+                  time != nullptr ? time->inputBufferAdcTime : 0.0, (flags & paInputOverflow) != 0);
+    self->gate_.store(kGateOpen, std::memory_order_release);
     return paContinue;
 }
-
-}  // namespace
 
 PortAudioWaveInput::PortAudioWaveInput() {
     wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -59,27 +68,101 @@ PortAudioWaveInput::PortAudioWaveInput() {
 
 PortAudioWaveInput::~PortAudioWaveInput() {
     if (stream_ != nullptr) {
-        Pa_AbortStream(stream_);
-        Pa_CloseStream(stream_);
-        Pa_Terminate();
+        CloseGate();
+        Command(false, true);
+    }
+    if (streamThread_.joinable()) {
+        // A stream thread stuck in PortAudio's stop does not hold up the end of the program.
+        if (AwaitStreamThread()) {
+            streamThread_.join();
+        } else {
+            streamThread_.detach();
+        }
     }
     if (wake_ >= 0) close(wake_);
+}
+
+bool PortAudioWaveInput::AwaitStreamThread() {
+    // PortAudio stops and closes a healthy stream in a few tens of milliseconds.
+    for (int i = 0; i < 100 && !streamThreadDone_.load(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return streamThreadDone_.load();
+}
+
+void PortAudioWaveInput::CloseGate() {
+    int open = kGateOpen;
+    while (!gate_.compare_exchange_weak(open, kGateClosed, std::memory_order_acquire)) {
+        if (open == kGateClosed) return;
+        open = kGateOpen;
+        std::this_thread::yield();
+    }
+}
+
+void PortAudioWaveInput::Command(bool running, bool close) {
+    {
+        const std::lock_guard<std::mutex> lock(commandLock_);
+        wantRunning_ = running;
+        wantClose_ = wantClose_ || close;
+    }
+    commandChanged_.notify_one();
+}
+
+void PortAudioWaveInput::RunStreamThread(void* stream) {
+    bool running = false;
+    bool failed = false;
+    for (;;) {
+        bool want = false;
+        {
+            std::unique_lock<std::mutex> lock(commandLock_);
+            commandChanged_.wait(
+                lock, [&] { return wantClose_ || (!failed && wantRunning_ != running); });
+            if (wantClose_) break;
+            want = wantRunning_;
+        }
+        if (want) {
+            // A stream that does not start stays stopped; the take's watch ends the take.
+            failed = Pa_StartStream(stream) != paNoError;
+            running = !failed;
+        } else {
+            // Aborted, not stopped: the gate has already kept the frames still pending out of
+            // the buffers, and a stop would wait for ALSA's thread, which waits for input.
+            Pa_AbortStream(stream);
+            running = false;
+        }
+    }
+    Pa_AbortStream(stream);
+    Pa_CloseStream(stream);
+    Pa_Terminate();
+    streamThreadDone_.store(true);
 }
 
 void PortAudioWaveInput::Fail(const std::string& reason) {
     openFailure_ = reason;
     Pa_Terminate();
+    alsaOutput_.reset();
 }
 
 WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     if (stream_ != nullptr) return kWaveDeviceFailed;
     openFailure_.clear();
+    if (streamThread_.joinable()) {
+        // The last recording's stream may still be stopping on its own thread, waiting for an
+        // audio system that went away; PortAudio cannot be initialised again meanwhile.
+        if (!AwaitStreamThread()) {
+            openFailure_ = "the last recording's input is still being closed; try again shortly";
+            return kWaveDeviceFailed;
+        }
+        streamThread_.join();
+    }
     SilenceAudioLibraries();
+    if (!alsaOutput_) alsaOutput_.emplace();
     // Initialised at every open, so that a server or card that appeared since the last
     // recording is found.
     PaError error = Pa_Initialize();
     if (error != paNoError) {
         openFailure_ = Pa_GetErrorText(error);
+        alsaOutput_.reset();
         return kWaveDeviceFailed;
     }
     const PaDeviceIndex device = Pa_GetDefaultInputDevice();
@@ -105,41 +188,28 @@ WaveResult PortAudioWaveInput::Open(WindowHandle notificationWindow) {
     stream_ = stream;
     window_ = notificationWindow;
     running_ = false;
-    current_ = nullptr;
-    currentBytes_ = 0;
-    while (queued_.Pop() != nullptr) {
-    }
-    while (completed_.Pop() != nullptr) {
-    }
-    position_.store(0, std::memory_order_relaxed);
-    lossFrames_.store(0, std::memory_order_relaxed);
-    lossAtFrame_.store(0, std::memory_order_relaxed);
-    lossEvents_.store(0, std::memory_order_release);
+    buffers_.Clear();
+    gate_.store(kGateClosed);
+    wantRunning_ = false;
+    wantClose_ = false;
+    streamThreadDone_.store(false);
+    streamThread_ = std::thread([this, stream] { RunStreamThread(stream); });
     return kWaveOk;
 }
 
 WaveResult PortAudioWaveInput::PrepareHeader(WaveHeader* header) {
     if (stream_ == nullptr) return kWaveNotOpen;
-    header->dwFlags |= kWaveHeaderPrepared;
-    return kWaveOk;
+    return CaptureBuffers::Prepare(header);
 }
 
 WaveResult PortAudioWaveInput::UnprepareHeader(WaveHeader* header) {
     if (stream_ == nullptr) return kWaveNotOpen;
-    if ((header->dwFlags & kWaveHeaderInQueue) != 0) return kWaveStillPlaying;
-    header->dwFlags &= ~kWaveHeaderPrepared;
-    return kWaveOk;
+    return CaptureBuffers::Unprepare(header);
 }
 
 WaveResult PortAudioWaveInput::AddBuffer(WaveHeader* header) {
     if (stream_ == nullptr) return kWaveNotOpen;
-    header->dwBytesRecorded = 0;
-    header->dwFlags = (header->dwFlags | kWaveHeaderInQueue) & ~kWaveHeaderDone;
-    if (!queued_.Push(header)) {
-        header->dwFlags &= ~kWaveHeaderInQueue;
-        return kWaveDeviceFailed;
-    }
-    return kWaveOk;
+    return buffers_.Add(header);
 }
 
 WaveResult PortAudioWaveInput::Start() {
@@ -147,8 +217,9 @@ WaveResult PortAudioWaveInput::Start() {
     if (running_) return kWaveOk;
     // The input time goes on while the stream is stopped: no loss across a pause.
     nextAdcTime_ = 0.0;
-    if (Pa_StartStream(stream_) != paNoError) return kWaveDeviceFailed;
+    Command(true);
     running_ = true;
+    gate_.store(kGateOpen, std::memory_order_release);
     return kWaveOk;
 }
 
@@ -161,116 +232,67 @@ void PortAudioWaveInput::NoteLoss(bool overflow, double adcTime, int64_t frameCo
         if (gapFrames >= kAdcJumpFrames) lost = static_cast<int64_t>(gapFrames + 0.5);
     }
     nextAdcTime_ = adcTime > 0.0 ? adcTime + static_cast<double>(frameCount) / kSampleRate : 0.0;
-    if (!overflow && lost == 0) return;
-    lossFrames_.store(lossFrames_.load(std::memory_order_relaxed) + lost,
-                      std::memory_order_relaxed);
-    lossAtFrame_.store(position_.load(std::memory_order_relaxed), std::memory_order_relaxed);
-    lossEvents_.store(lossEvents_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    if (overflow || lost > 0) buffers_.NoteLoss(lost);
 }
 
 void PortAudioWaveInput::Capture(const int16_t* input, int64_t frameCount, double adcTime,
                                  bool overflow) {
     NoteLoss(overflow, adcTime, frameCount);
-    int64_t done = 0;
-    bool wake = false;
-    while (input != nullptr && done < frameCount) {
-        if (current_ == nullptr) {
-            current_ = queued_.Pop();
-            currentBytes_ = 0;
-            if (current_ == nullptr) break;
-        }
-        const int64_t room = (current_->dwBufferLength - currentBytes_) / kBytesPerFrame;
-        const int64_t n = std::min(room, frameCount - done);
-        std::memcpy(current_->lpData + currentBytes_, input + kChannels * done,
-                    static_cast<std::size_t>(n) * kBytesPerFrame);
-        currentBytes_ += static_cast<uint32_t>(n) * kBytesPerFrame;
-        done += n;
-        if (currentBytes_ + kBytesPerFrame > current_->dwBufferLength) {
-            Complete(current_, currentBytes_);
-            current_ = nullptr;
-            wake = true;
-        }
-    }
-    // The position counts every frame, stored or lost, and is published after the frames.
-    position_.store(position_.load(std::memory_order_relaxed) + frameCount,
-                    std::memory_order_release);
-    if (wake) {
+    if (buffers_.Fill(input, frameCount)) {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t ignored = write(wake_, &one, sizeof one);
-    }
-}
-
-void PortAudioWaveInput::Complete(WaveHeader* header, uint32_t bytes) {
-    header->dwBytesRecorded = bytes;
-    header->dwFlags = (header->dwFlags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-    // Six headers never fill the queue.
-    completed_.Push(header);
-}
-
-void PortAudioWaveInput::PostCompleted() {
-    while (WaveHeader* header = completed_.Pop()) {
-        Current<WindowSystem>().PostMessage(window_, kMmWimData, 0,
-                                            reinterpret_cast<intptr_t>(header));
     }
 }
 
 void PortAudioWaveInput::DeliverNotifications() {
     uint64_t count = 0;
     [[maybe_unused]] const ssize_t ignored = read(wake_, &count, sizeof count);
-    if (stream_ != nullptr) PostCompleted();
+    if (stream_ != nullptr) buffers_.Post(window_);
 }
 
 WaveResult PortAudioWaveInput::Stop() {
     if (stream_ == nullptr) return kWaveNotOpen;
     if (!running_) return kWaveOk;
-    // Returns after the last callback: the buffer being filled is ours from here on.
-    const PaError error = Pa_StopStream(stream_);
+    // The buffer being filled is ours once the gate is closed; PortAudio stops the stream on
+    // the stream thread in its own time.
+    CloseGate();
+    Command(false);
     running_ = false;
-    PostCompleted();
-    if (current_ != nullptr && currentBytes_ > 0) {
-        Complete(current_, currentBytes_);
-        current_ = nullptr;
-        PostCompleted();
-    }
-    return error == paNoError ? kWaveOk : kWaveDeviceFailed;
+    buffers_.ReturnCurrent(false);
+    buffers_.Post(window_);
+    return kWaveOk;
 }
 
 WaveResult PortAudioWaveInput::Reset() {
     if (stream_ == nullptr) return kWaveNotOpen;
-    if (running_) Pa_AbortStream(stream_);
+    CloseGate();
+    Command(false);
     running_ = false;
-    PostCompleted();
-    if (current_ != nullptr) {
-        Complete(current_, currentBytes_);
-        current_ = nullptr;
-    }
-    while (WaveHeader* header = queued_.Pop()) Complete(header, 0);
-    PostCompleted();
+    buffers_.ReturnCurrent(true);
+    buffers_.ReturnQueued();
+    buffers_.Post(window_);
     return kWaveOk;
 }
 
 WaveResult PortAudioWaveInput::Close() {
     if (stream_ == nullptr) return kWaveNotOpen;
-    if (current_ != nullptr) return kWaveStillPlaying;
-    if (running_) Pa_AbortStream(stream_);
+    if (buffers_.Filling()) return kWaveStillPlaying;
+    CloseGate();
+    // Closed and terminated on the stream thread; the next Open waits for it.
+    Command(false, true);
     running_ = false;
-    Pa_CloseStream(stream_);
     stream_ = nullptr;
     window_ = kNoWindow;
-    Pa_Terminate();
+    alsaOutput_.reset();
     return kWaveOk;
 }
 
 InputLoss PortAudioWaveInput::Losses() const {
-    InputLoss loss;
-    loss.events = lossEvents_.load(std::memory_order_acquire);
-    loss.frames = lossFrames_.load(std::memory_order_relaxed);
-    loss.atFrame = lossAtFrame_.load(std::memory_order_relaxed);
-    return loss;
+    return buffers_.Losses();
 }
 
 int64_t PortAudioWaveInput::Position() {
-    return position_.load(std::memory_order_acquire);
+    return buffers_.Position();
 }
 
 }  // namespace sonocap::platform

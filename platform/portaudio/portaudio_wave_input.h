@@ -1,11 +1,18 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
-#include "platform/portaudio/header_queue.h"
+#include "platform/capture_buffers.h"
+#include "platform/portaudio/alsa_output_filter.h"
 #include "platform/wave_input.h"
+
+struct PaStreamCallbackTimeInfo;
 
 namespace sonocap::platform {
 
@@ -13,6 +20,12 @@ namespace sonocap::platform {
 // frames into the head of the queued buffers, hands filled buffers back through a lock-free
 // queue and wakes the event loop through an eventfd; the notifications themselves are posted
 // on the event loop's thread by DeliverNotifications.
+//
+// Starting, stopping and closing the stream happen on a thread of their own: PortAudio's stop
+// waits for its ALSA thread, which can hang for many seconds when the sound server behind ALSA
+// has gone. The event loop's thread only closes a gate that the callback passes on its way to
+// the buffers, so a pause or a stop takes effect at once and the buffers are ours when it
+// returns, whatever PortAudio is still doing.
 class PortAudioWaveInput final : public WaveInput {
   public:
     PortAudioWaveInput();
@@ -42,10 +55,19 @@ class PortAudioWaveInput final : public WaveInput {
                  bool overflow = false);
 
   private:
+    static int StreamCallback(const void* input, void* output, unsigned long frameCount,
+                              const ::PaStreamCallbackTimeInfo* time, unsigned long flags,
+                              void* self);
     void NoteLoss(bool overflow, double adcTime, int64_t frameCount);
-    void Complete(WaveHeader* header, uint32_t bytes);
-    void PostCompleted();
     void Fail(const std::string& reason);
+    // Waits for a callback that is inside the gate (it never blocks there), then keeps it out.
+    void CloseGate();
+    // Has the stream thread bring the stream to `running` (and close it afterwards when
+    // `close`); returns at once.
+    void Command(bool running, bool close = false);
+    void RunStreamThread(void* stream);
+    // Waits up to a second for the stream thread to finish; false when it has not.
+    bool AwaitStreamThread();
 
     void* stream_ = nullptr;  // PaStream
     bool running_ = false;
@@ -53,18 +75,26 @@ class PortAudioWaveInput final : public WaveInput {
     int wake_ = -1;
     std::string openFailure_;
 
-    HeaderQueue queued_;     // user-interface thread -> callback
-    HeaderQueue completed_;  // callback -> user-interface thread
-    // Owned by the callback while the stream runs, by the user-interface thread otherwise.
-    WaveHeader* current_ = nullptr;
-    uint32_t currentBytes_ = 0;
-    // Published after the frames it counts are in the buffers.
-    std::atomic<int64_t> position_{0};
-    // Input dropped before the callback; the count of events is published last.
+    // The callback captures only while the gate is open; kBusy while it does.
+    static constexpr int kGateClosed = 0;
+    static constexpr int kGateOpen = 1;
+    static constexpr int kGateBusy = 2;
+    std::atomic<int> gate_{kGateClosed};
+
+    // The stream thread and what it is asked to do.
+    std::thread streamThread_;
+    std::mutex commandLock_;
+    std::condition_variable commandChanged_;
+    bool wantRunning_ = false;
+    bool wantClose_ = false;
+    std::atomic<bool> streamThreadDone_{true};
+    // From Open to Close: the ALSA code's traces become one log line.
+    std::optional<AlsaOutputFilter> alsaOutput_;
+
+    // Filled by the callback inside the gate.
+    CaptureBuffers buffers_;
+    // Where the next callback's input time is expected.
     double nextAdcTime_ = 0.0;  // callback thread only, and Start while no callback runs
-    std::atomic<int64_t> lossEvents_{0};
-    std::atomic<int64_t> lossFrames_{0};
-    std::atomic<int64_t> lossAtFrame_{0};
 };
 
 }  // namespace sonocap::platform

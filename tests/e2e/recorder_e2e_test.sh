@@ -400,6 +400,244 @@ grep -q "^sonocap: $take4: recording stopped after .* captured)\$" "$work/sonoca
 "$cx" verify "$take4" >"$out/verify-take4.wav.txt" || fail "take4.wav does not verify"
 
 # ---------------------------------------------------------------------------------------
+# The sound server's own cases: what the stream tells the server, moves between two sources
+# (with pactl and from the window's Input menu), an unplugged source, and the server killed in
+# the middle of a take. The recorder chooses libpulse when the server answers, PortAudio when
+# SONOCAP_AUDIO=portaudio; the cases that need libpulse run only through it.
+backend=${SONOCAP_AUDIO:-pulse}
+
+# Milliseconds since the epoch.
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+# Waits up to $2 seconds for a line matching the regular expression $1 in the recorder's log;
+# FOUND_MS is when the log was last written, at or after the line (this script may have been
+# busy elsewhere when the line came).
+wait_log_line() {
+    local pattern=$1 timeout=$2
+    for _ in $(seq $((timeout * 100))); do
+        if grep -qE "$pattern" "$work/sonocap.log"; then
+            FOUND_MS=$(date -r "$work/sonocap.log" +%s%3N)
+            return 0
+        fi
+        sleep 0.01
+    done
+    return 1
+}
+
+# Opens the window's context menu and its Input submenu, then goes $1 items down from the
+# default input and takes that item.
+choose_input_from_menu() {
+    xdotool mousemove --window "$recorder" 4 4 click 3
+    sleep 0.4
+    xdotool key i
+    sleep 0.3
+    local _i
+    for ((_i = 0; _i < $1; _i++)); do xdotool key Down; done
+    xdotool key Return
+}
+
+# Starts the recorder again on a new X server (the last one was killed in section 7).
+restart_recorder_on_new_display() {
+    start_x_server
+    start_recorder "$app" "$recordings"
+    recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window on the new display"
+    window_geometry "$recorder"
+}
+
+# How long, in ms, the recorder takes to answer a click on the control at x y w h: the click
+# is sent, then the clipboard (a field's text that the recorder copied) is asked of it; the
+# recorder answers the request only after the click has been handled.
+answer_ms() {
+    local t0
+    t0=$(now_ms)
+    click_control "$recorder" "$@"
+    timeout 5 xclip -o -selection clipboard >/dev/null 2>&1 || true
+    echo $(($(now_ms) - t0))
+}
+
+sound_server_properties_and_moves() {
+    note "8. libpulse: the stream's properties; moved between two sources by pactl and the menu"
+    # Where a desktop's server remembers each program's input.
+    restore_module=$(pactl load-module module-stream-restore)
+    restart_recorder_on_new_display
+    local src2_fifo=$SONOCAP_AUDIO_TEST_DIR/src2.fifo
+    src2_module=$(pactl load-module module-pipe-source source_name=src2 file="$src2_fifo" \
+        format=s16le rate=44100 channels=2 source_properties=device.description=Second)
+    sox -D "$corpus/d3_tracker_music.wav" -t raw "$work/signal2.raw"
+    cat "$signal" "$work/signal2.raw" >"$work/both.raw"
+    "$feeder" "$src2_fifo" "$work/signal2.raw" &
+    feeder2_pid=$!
+    session_pids+=("$feeder2_pid")
+    # A server that ran this before remembers src2: the default input first.
+    choose_input_from_menu 0
+    start_wave_take moved
+    local moved=$recordings/moved.wav
+    wait_file_size "$moved" 44 10 || fail "moved.wav does not grow"
+    sleep 1.5
+    pactl list source-outputs >"$out/source-outputs.txt"
+    local property
+    for property in 'application.name = "Sonocap"' 'application.id = "org.sonocap.Sonocap"' \
+        'application.icon_name = "org.sonocap.Sonocap"' 'media.role = "production"' \
+        'media.name = "moved.wav"'; do
+        grep -qF "$property" "$out/source-outputs.txt" ||
+            fail "pactl does not list $property: $(cat "$out/source-outputs.txt")"
+    done
+    local index
+    index=$(pactl list short source-outputs | awk 'NR == 1 { print $1 }')
+    pactl move-source-output "$index" src2
+    sleep 2
+    # Default input, Second, then the first source ("Unix FIFO source ...").
+    choose_input_from_menu 2
+    sleep 2
+    click_control "$recorder" $RECORD_BUTTON
+    park_pointer
+    wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
+    wait_log_line "^sonocap: .*the input moved from 'Unix FIFO source [^']*' to 'Second'" 5 ||
+        fail "the log does not name the move to src2: $(cat "$work/sonocap.log")"
+    wait_log_line "^sonocap: .*the input moved from 'Second' to 'Unix FIFO source [^']*'" 5 ||
+        fail "the log does not name the move back: $(grep moved "$work/sonocap.log")"
+    sox -D "$moved" -t raw "$work/moved.raw"
+    "$matcher" "$work/both.raw" "$work/moved.raw" 3 >"$out/match-moved.txt" ||
+        fail "moved.wav is not the first signal, the second, then the first: $(cat "$out/match-moved.txt")"
+    local signal_frames
+    signal_frames=$(($(stat -c %s "$signal") / 4))
+    awk -v n="$signal_frames" '/^run/ { src[++k] = ($9 + 0 >= n) }
+        END { exit !(k == 3 && src[1] == 0 && src[2] == 1 && src[3] == 0) }' "$out/match-moved.txt" ||
+        fail "the runs of moved.wav do not come from the sources in turn: $(cat "$out/match-moved.txt")"
+    note "   $(tail -n 1 "$out/match-moved.txt"); $(grep -c 'input moved' "$work/sonocap.log") moves logged"
+    note "   a choice made between takes is remembered by the server for the next start"
+    choose_input_from_menu 1
+    focus_recorder
+    xdotool key Escape
+    wait_recorder_exit 20
+    start_recorder "$app" "$recordings"
+    recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window at the restart"
+    window_geometry "$recorder"
+}
+
+sound_server_unplugged_source() {
+    note "   the source in use is unplugged (its module unloaded): the take ends within 0.5 s"
+    start_wave_take unplugged
+    local unplugged=$recordings/unplugged.wav
+    wait_file_size "$unplugged" 44 10 || fail "unplugged.wav does not grow"
+    sleep 1.5
+    pactl list short source-outputs | grep -q "	$(pactl list short sources | awk '$2 == "src2" { print $1 }')	" ||
+        fail "the take does not record from src2, chosen before the restart: $(pactl list short source-outputs)"
+    local t0
+    t0=$(now_ms)
+    pactl unload-module "$src2_module"
+    wait_log_line "^sonocap: $unplugged: recording stopped after .*: the input was lost: the input 'Second' was unplugged; the file holds everything up to then\$" 5 ||
+        fail "no stop line for the unplugged source: $(grep unplugged "$work/sonocap.log")"
+    note "   ended $((FOUND_MS - t0)) ms after the unload"
+    [ $((FOUND_MS - t0)) -le 500 ] || fail "the take ended $((FOUND_MS - t0)) ms after the unload"
+    "$cx" verify "$unplugged" >"$out/verify-unplugged.wav.txt" || fail "unplugged.wav does not verify"
+    note "   the next take falls back to the default input, and the log says so"
+    start_wave_take fallback
+    wait_file_size "$recordings/fallback.wav" 44 10 || fail "fallback.wav does not grow"
+    grep -q "^sonocap: the chosen input 'src2' is not there; recording from the default input\$" \
+        "$work/sonocap.log" || fail "no log line of the fallback: $(tail -n 3 "$work/sonocap.log")"
+    click_control "$recorder" $RECORD_BUTTON
+    park_pointer
+    wait_control_look 5 "$idle_record_button" $RECORD_BUTTON || fail "the record image did not return"
+    stop_pid "$feeder2_pid"
+    forget_pid "$feeder2_pid"
+    pactl unload-module "$restore_module"
+    focus_recorder
+    xdotool key Escape
+    wait_recorder_exit 20
+}
+
+# A server of this section's own, killed in the middle of a take; $1 names the take, $2 the
+# keys that end it: "pause-stop" (Pause, then Stop) or "escape".
+sound_server_killed() {
+    local name=$1 how=$2
+    local own
+    own=$(XDG_RUNTIME_DIR= SONOCAP_AUDIO_TEST_DIR= "$source_dir/scripts/audio-test-server.sh" start)
+    local own_dir own_pid own_xdg
+    own_dir=$(sed -n "s/^export SONOCAP_AUDIO_TEST_DIR='\(.*\)'$/\1/p" <<<"$own")
+    own_pid=$(sed -n "s/^export SONOCAP_AUDIO_TEST_PID='\(.*\)'$/\1/p" <<<"$own")
+    own_xdg=$(sed -n "s/^export XDG_RUNTIME_DIR='\(.*\)'$/\1/p" <<<"$own")
+    session_pids+=("$own_pid")
+    XDG_RUNTIME_DIR=$own_xdg "$feeder" "$own_dir/testsrc.fifo" "$signal" &
+    local own_feeder=$!
+    session_pids+=("$own_feeder")
+    XDG_RUNTIME_DIR=$own_xdg start_recorder "$app" "$recordings"
+    recorder=$(wait_window "$RECORDER_TITLE" 30) || fail "no recorder window for the killed server"
+    window_geometry "$recorder"
+    start_wave_take "$name"
+    local take=$recordings/$name.wav
+    wait_file_size "$take" 44 10 || fail "$name.wav does not grow"
+    sleep 1
+    # A field's text copied: the recorder owns the clipboard that answer_ms asks for, whatever
+    # its fields show later.
+    field_text "$recorder" $RECORDED_FIELD >/dev/null
+    xdotool key ctrl+c
+    sleep 0.5
+    local t0 stopped_line="^sonocap: $take: recording stopped after" floor_ms
+    # The same question about a click on a label, with the server alive: what xdotool, xclip and
+    # the X server take by themselves on this machine, the slower of two tries.
+    floor_ms=$(answer_ms 75 20 36 8)
+    local again
+    again=$(answer_ms 75 20 36 8)
+    [ "$again" -le "$floor_ms" ] || floor_ms=$again
+    t0=$(now_ms)
+    kill -KILL "$own_pid"
+    forget_pid "$own_pid"
+    if [ "$how" = pause-stop ]; then
+        local pause_ms stop_ms=""
+        if [ "$backend" = pulse ]; then
+            # Through libpulse the take ends by itself at once; the window answers meanwhile.
+            pause_ms=$(answer_ms $PAUSE_BUTTON)
+            wait_log_line "$stopped_line .*: the input was lost: the sound server stopped; the file holds everything up to then\$" 5 ||
+                fail "no stop line naming the server: $(grep "$name" "$work/sonocap.log")"
+            note "   the take ended by itself $((FOUND_MS - t0)) ms after the kill"
+            [ $((FOUND_MS - t0)) -le 500 ] || fail "the take ended $((FOUND_MS - t0)) ms after the kill"
+        else
+            pause_ms=$(answer_ms $PAUSE_BUTTON)
+            stop_ms=$(answer_ms $RECORD_BUTTON)
+        fi
+        note "   $backend, server killed: Pause answered in $pause_ms ms, Stop in" \
+            "${stop_ms:-(no take left)} ms; a click on a label in $floor_ms ms before the kill"
+        [ $((pause_ms - floor_ms)) -le 100 ] && [ $((${stop_ms:-$floor_ms} - floor_ms)) -le 100 ] ||
+            fail "the window took $pause_ms ms (Pause) and ${stop_ms:-0} ms (Stop) to answer," \
+                "$floor_ms ms for a label"
+        focus_recorder
+        xdotool key Escape
+        wait_recorder_exit 20
+    else
+        focus_recorder
+        t0=$(now_ms)
+        xdotool key Escape
+        wait_recorder_exit 20
+        note "   $backend, server killed: Escape ended the program in $(($(now_ms) - t0)) ms"
+    fi
+    stop_pid "$own_feeder"
+    forget_pid "$own_feeder"
+    rm -rf "$own_dir"
+    grep -q "^sonocap: $take: recording stopped after" "$work/sonocap.log" ||
+        fail "$name.wav was not finished: $(grep "$name" "$work/sonocap.log")"
+    "$cx" verify "$take" >"$out/verify-$name.wav.txt" || fail "$name.wav does not verify"
+    note "   $(grep "^sonocap: $take: recording stopped" "$work/sonocap.log")"
+    # What PortAudio's ALSA code prints when the server goes reaches the log as one line.
+    if grep -v '^sonocap: the audio system reported: ' "$work/sonocap.log" | grep -q 'pa_linux_alsa'; then
+        fail "ALSA's own traces reach standard error: $(grep pa_linux_alsa "$work/sonocap.log")"
+    fi
+}
+
+if [ "$backend" = pulse ]; then
+    sound_server_properties_and_moves
+    sound_server_unplugged_source
+else
+    restart_recorder_on_new_display
+    focus_recorder
+    xdotool key Escape
+    wait_recorder_exit 20
+fi
+note "9. the sound server killed in the middle of a take ($backend)"
+sound_server_killed killed-paused pause-stop
+sound_server_killed killed-escaped escape
+
+# ---------------------------------------------------------------------------------------
 note "files: verified, the fed music sample for sample, the WAV's duration"
 for take in "$work/take1-paused.cx" "$take1"; do
     "$cx" verify "$take" >"$out/verify-$(basename "$take").txt" || fail "$take does not verify"

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,21 @@ using CaptureSessionFailure = CaptureFixture;
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST_F(CaptureSessionStart, ResettingTheProgramStateEmptiesThePoolTable) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    ASSERT_GT(PoolCount(), 0);
+    std::vector<void*> blocks;
+    for (int32_t i = 0; i < PoolCount(); ++i) blocks.push_back(PoolEntryAt(i).raw);
+    const platform::FileHandle file = captureSession.file;
+    ResetProgramState();
+    EXPECT_EQ(PoolCount(), 0);
+    EXPECT_EQ(PoolEntryAt(0).raw, nullptr);
+    EXPECT_EQ(captureSession.device, nullptr);
+    // The blocks and the file are forgotten, not released: the test gives them back itself.
+    for (void* block : blocks) heap.Release(block);
+    files.Close(file);
 }
 
 TEST_F(CaptureSessionStart, QueuesSixBuffersOverTheRingAndStarts) {

@@ -427,6 +427,40 @@ TEST_F(FilledBuffer, ADeviceThatStopsDeliveringEndsTheTakeAfterThreeSeconds) {
               std::string::npos);
 }
 
+TEST_F(FilledBuffer, AnInputThatNeverStartsGetsTenSecondsBeforeTheTakeEnds) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    WatchDevice(1000);
+    WatchDevice(1000 + kDeviceStartMs - 1);
+    EXPECT_EQ(captureSession.stopRequested, 0);
+    WatchDevice(1000 + kDeviceStartMs);
+    EXPECT_EQ(captureSession.endReason, kInputNeverStarted);
+    StopRecording();
+    EXPECT_NE(log.lines.back().find(": the input did not start delivering audio; the file holds "
+                                    "everything up to then"),
+              std::string::npos);
+}
+
+TEST_F(FilledBuffer, AnInputLostByItselfEndsTheTakeAtOnceWithTheDevicesReason) {
+    ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
+    Capture(NumberedFrames(kFramesPerBuffer));
+    device.LoseInputDevice("the input 'USB microphone' was unplugged");
+    EXPECT_EQ(captureSession.stopRequested, 0);
+    Pump();
+    EXPECT_EQ(captureSession.stopRequested, 1);
+    EXPECT_EQ(captureSession.endReason, kInputLost);
+    // Not stopped: a stop could wait for a server that is gone.
+    journal.steps.clear();
+    StopRecording();
+    EXPECT_EQ(journal.Count("wave stop"), 0);
+    const test::ReadBack file = test::ReadWaveRecording(PathOf("take.wav"));
+    ASSERT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.samples, NumberedFrames(kFramesPerBuffer));
+    const std::string tail =
+        ": the input was lost: the input 'USB microphone' was unplugged; the file holds "
+        "everything up to then";
+    EXPECT_EQ(log.lines.back().substr(log.lines.back().size() - tail.size()), tail);
+}
+
 TEST_F(FilledBuffer, LostInputIsReportedWithItsPlaceAndTheTakeGoesOn) {
     ASSERT_EQ(StartInto("take.wav"), kRecordingStarted);
     Capture(NumberedFrames(13230));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_file_io.h"
+#include "platform/fake/fake_system_info.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
 #include "settings/program_values.h"
@@ -26,8 +27,12 @@ class ParameterFileTest : public ::testing::Test {
         ResetProgramValues();
         programDirectory = dir_.path().string() + "/";
         platform::Install<platform::FileIo>(&files_);
+        platform::Install<platform::SystemInfo>(&system_);
     }
-    void TearDown() override { platform::Install<platform::FileIo>(nullptr); }
+    void TearDown() override {
+        platform::Install<platform::FileIo>(nullptr);
+        platform::Install<platform::SystemInfo>(nullptr);
+    }
 
     std::string filePath() const { return dir_.file("sonocap.par"); }
 
@@ -41,6 +46,8 @@ class ParameterFileTest : public ::testing::Test {
 
     testing::TempDirectory dir_;
     platform::FakeFileIo files_;
+    // An empty environment: no folder of the user's own, the settings beside the program.
+    platform::FakeSystemInfo system_;
 };
 
 TEST_F(ParameterFileTest, FileLiesInTheProgramDirectory) {

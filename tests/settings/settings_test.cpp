@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_file_io.h"
+#include "platform/fake/fake_system_info.h"
 #include "platform/fake/recording_message_sink.h"
+#include "platform/linux/linux_system_info.h"
 #include "settings/parameter_record.h"
 #include "settings/program_environment.h"
 #include "settings/program_values.h"
@@ -68,10 +70,12 @@ class SettingsTest : public ::testing::Test {
         programDirectory = dir_.path().string() + "/";
         platform::Install<platform::MessageSink>(&sink_);
         platform::Install<platform::FileIo>(&realFiles_);
+        platform::Install<platform::SystemInfo>(&realSystem_);
     }
     void TearDown() override {
         platform::Install<platform::MessageSink>(nullptr);
         platform::Install<platform::FileIo>(nullptr);
+        platform::Install<platform::SystemInfo>(nullptr);
     }
 
     std::string filePath() const { return dir_.file("sonocap.par"); }
@@ -86,6 +90,7 @@ class SettingsTest : public ::testing::Test {
     testing::TempDirectory dir_;
     platform::RecordingMessageSink sink_;
     platform::PosixFileIo realFiles_;
+    platform::LinuxSystemInfo realSystem_;
 };
 
 TEST_F(SettingsTest, StartWithoutFileShowsOneMessageAndUsesTheDefaults) {
@@ -284,13 +289,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UserSettingsDirectory, ConfigurationHomeFirstThenHome) {
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    setenv("HOME", "/home/u", 1);
+    platform::FakeSystemInfo system;
+    const platform::LayerGuard<platform::SystemInfo> guard(system);
+    system.environment = {{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}};
     EXPECT_EQ(UserSettingsDirectory(), "/cfg/sonocap/");
-    setenv("XDG_CONFIG_HOME", "relative", 1);
+    system.environment["XDG_CONFIG_HOME"] = "relative";
     EXPECT_EQ(UserSettingsDirectory(), "/home/u/.config/sonocap/");
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("HOME");
+    system.environment.clear();
     EXPECT_EQ(UserSettingsDirectory(), "");
 }
 

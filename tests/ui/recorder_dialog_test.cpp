@@ -559,10 +559,12 @@ class RecorderDialogTest : public QObject {
         if (!inTheSaveDialog) QCOMPARE(contents, std::string("old contents"));
     }
 
-    void contextMenuEndsWithTheAboutItem() {
+    void contextMenuEndsWithTheInputMenuAndTheAboutItem() {
         const QList<QAction*> actions = dialog->SystemMenu()->actions();
-        QVERIFY(actions.size() >= 2);
-        QVERIFY(actions[actions.size() - 2]->isSeparator());
+        QVERIFY(actions.size() >= 3);
+        QVERIFY(actions[actions.size() - 3]->isSeparator());
+        QCOMPARE(actions[actions.size() - 2]->text(), QString("&Input"));
+        QVERIFY(actions[actions.size() - 2]->menu() != nullptr);
         QCOMPARE(actions.back()->text(), QString("&About  Audiograph"));
         QCOMPARE(actions.back(), dialog->AboutAction());
         QCOMPARE(actions.back()->shortcut(), QKeySequence("Alt+A"));
@@ -570,6 +572,37 @@ class RecorderDialogTest : public QObject {
             QVERIFY(!action->text().contains("Maxim"));
             QVERIFY(!action->text().contains("Size"));
         }
+    }
+
+    void inputMenuOffersTheSourcesAndAppliesAChoiceAtOnce() {
+        QMenu* menu =
+            dialog->SystemMenu()->actions().at(dialog->SystemMenu()->actions().size() - 2)->menu();
+        const auto texts = [&] {
+            QStringList shown;
+            for (QAction* action : menu->actions()) {
+                shown << (action->isSeparator() ? "-" : action->text()) +
+                             (action->isChecked() ? " *" : "") +
+                             (action->isEnabled() ? "" : " (off)");
+            }
+            return shown;
+        };
+        // A device without a choice: the default input alone, disabled.
+        emit menu->aboutToShow();
+        QCOMPARE(texts(), QStringList({"Default input * (off)"}));
+
+        rig->device.inputs.sources = {{"line", "Line & aux", false},
+                                      {"mic", "USB microphone", false},
+                                      {"speakers.monitor", "Monitor of Speakers", true}};
+        rig->device.inputs.inUse = "mic";
+        emit menu->aboutToShow();
+        QCOMPARE(texts(), QStringList({"Default input", "Line && aux", "USB microphone *", "-",
+                                       "What the computer plays (off)", "Monitor of Speakers"}));
+        StartInto("moved.wav");
+        menu->actions().at(1)->trigger();
+        QCOMPARE(rig->device.chosen, std::vector<std::string>({"line"}));
+        emit menu->aboutToShow();
+        QVERIFY(menu->actions().at(1)->isChecked());
+        QCOMPARE(recording, 1);
     }
 
     void aboutOpensModallyWhileTheRecorderKeepsTicking() {

@@ -131,7 +131,12 @@ for cmd in encode decode; do
     feeder=$!
     for _ in $(seq 100); do [ -s "$d/pid" ] && find "$d" -name '.sonocap-cx-*' | grep -q . && break; sleep 0.05; done
     find "$d" -name '.sonocap-cx-*' | grep -q . || fail "$cmd: no temporary file while it works"
-    kill -"$signal" "$(cat "$d/pid")"
+    pid=$(cat "$d/pid")
+    kill -"$signal" "$pid"
+    # The command is the subshell's child, not ours: wait until it has gone, however slow the
+    # machine, before looking for what it left.
+    for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill -0 "$pid" 2>/dev/null && fail "$cmd: SIG$signal did not end it"
     wait %1 2>/dev/null
     kill "$feeder" 2>/dev/null; wait "$feeder" 2>/dev/null
     find "$d" -name '.sonocap-cx-*' | grep -q . && fail "$cmd: SIG$signal left the temporary file"

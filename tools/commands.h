@@ -11,7 +11,7 @@
 
 namespace sonocap {
 
-struct CommandSpec {
+struct CommandRow {
     const char* name;
     std::vector<const char*> help;  // printed one after the other for --help
     std::vector<std::string> flags;
@@ -22,10 +22,10 @@ struct CommandSpec {
     int (*run)(const CommandLine& line);
 };
 
-extern const CommandSpec kEncodeCommand;
-extern const CommandSpec kDecodeCommand;
-extern const CommandSpec kVerifyCommand;
-extern const CommandSpec kInfoCommand;
-extern const CommandSpec kRepairCommand;
+extern const CommandRow kEncodeCommand;
+extern const CommandRow kDecodeCommand;
+extern const CommandRow kVerifyCommand;
+extern const CommandRow kInfoCommand;
+extern const CommandRow kRepairCommand;
 
 }  // namespace sonocap

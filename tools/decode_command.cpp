@@ -170,12 +170,12 @@ int RunDecode(const CommandLine& line) {
 
 }  // namespace
 
-const CommandSpec kDecodeCommand{"decode",
-                                 {kUsage, kThreadsHelp, kOutputHelp},
-                                 {"--force", "-f", "--sync"},
-                                 {{"--threads", "--threads needs a count"}},
-                                 2,
-                                 "decode takes IN.cx and OUT.wav",
-                                 RunDecode};
+const CommandRow kDecodeCommand{"decode",
+                                {kUsage, kThreadsHelp, kOutputHelp},
+                                {"--force", "-f", "--sync"},
+                                {{"--threads", "--threads needs a count"}},
+                                2,
+                                "decode takes IN.cx and OUT.wav",
+                                RunDecode};
 
 }  // namespace sonocap

@@ -185,12 +185,12 @@ int RunEncode(const CommandLine& line) {
 
 }  // namespace
 
-const CommandSpec kEncodeCommand{"encode",
-                                 {kUsage, kThreadsHelp, kOutputHelp},
-                                 {"--verify", "--force", "-f", "--sync"},
-                                 {{"--threads", "--threads needs a count"}},
-                                 2,
-                                 "encode takes IN.wav and OUT.cx",
-                                 RunEncode};
+const CommandRow kEncodeCommand{"encode",
+                                {kUsage, kThreadsHelp, kOutputHelp},
+                                {"--verify", "--force", "-f", "--sync"},
+                                {{"--threads", "--threads needs a count"}},
+                                2,
+                                "encode takes IN.wav and OUT.cx",
+                                RunEncode};
 
 }  // namespace sonocap

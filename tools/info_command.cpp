@@ -254,6 +254,6 @@ int RunInfo(const CommandLine& line) {
 
 }  // namespace
 
-const CommandSpec kInfoCommand{"info", {kUsage}, {"--json"}, {}, 1, "info takes one FILE", RunInfo};
+const CommandRow kInfoCommand{"info", {kUsage}, {"--json"}, {}, 1, "info takes one FILE", RunInfo};
 
 }  // namespace sonocap

@@ -416,7 +416,7 @@ int RunRepair(const CommandLine& line) {
 
 }  // namespace
 
-const CommandSpec kRepairCommand{
+const CommandRow kRepairCommand{
     "repair", {kUsage}, {"--dry-run", "--salvage"}, {}, 1, "repair takes one FILE", RunRepair};
 
 }  // namespace sonocap

@@ -33,33 +33,34 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 success, 1 bad input, 2 bad usage, 3 the output could not be written.\n";
 
-const sonocap::CommandSpec* const kCommands[] = {&sonocap::kEncodeCommand, &sonocap::kDecodeCommand,
-                                                 &sonocap::kVerifyCommand, &sonocap::kInfoCommand,
-                                                 &sonocap::kRepairCommand};
+const sonocap::CommandRow* const kCommands[] = {&sonocap::kEncodeCommand, &sonocap::kDecodeCommand,
+                                                &sonocap::kVerifyCommand, &sonocap::kInfoCommand,
+                                                &sonocap::kRepairCommand};
 
 // Help, options, values and operands, checked alike for every command before it runs.
-int Run(const sonocap::CommandSpec& spec, int argc, char** argv) {
+int Run(const sonocap::CommandRow& command, int argc, char** argv) {
     using sonocap::ReportUsage;
-    const std::string usage = spec.help.front();
+    const std::string usage = command.help.front();
     std::vector<const char*> valueNames;
-    for (const auto& option : spec.valueOptions) valueNames.push_back(option.first.c_str());
+    for (const auto& option : command.valueOptions) valueNames.push_back(option.first.c_str());
     const sonocap::CommandLine line = sonocap::SplitCommandLine(argc, argv, valueNames);
     if (line.Has("--help")) {
-        for (const char* text : spec.help) std::fputs(text, stdout);
+        for (const char* text : command.help) std::fputs(text, stdout);
         return sonocap::kExitOk;
     }
     for (const std::string& option : line.options) {
-        bool known = std::find(spec.flags.begin(), spec.flags.end(), option) != spec.flags.end();
-        for (const auto& value : spec.valueOptions) known = known || value.first == option;
+        bool known =
+            std::find(command.flags.begin(), command.flags.end(), option) != command.flags.end();
+        for (const auto& value : command.valueOptions) known = known || value.first == option;
         if (!known) return ReportUsage(usage.c_str(), "unknown option " + option);
     }
-    for (const auto& value : spec.valueOptions) {
+    for (const auto& value : command.valueOptions) {
         if (line.missingValue == value.first) return ReportUsage(usage.c_str(), value.second);
     }
-    if (line.operands.size() != spec.operands) {
-        return ReportUsage(usage.c_str(), spec.operandsText);
+    if (line.operands.size() != command.operands) {
+        return ReportUsage(usage.c_str(), command.operandsText);
     }
-    return spec.run(line);
+    return command.run(line);
 }
 
 }  // namespace
@@ -81,11 +82,11 @@ int main(int argc, char** argv) {
             SONOCAP_VERSION, sonocap::kCompressedMagic, sonocap::kCompressedHeaderBytes);
         return sonocap::FinishStandardOutput(sonocap::kExitOk);
     }
-    for (const sonocap::CommandSpec* spec : kCommands) {
-        if (std::strcmp(command, spec->name) != 0) continue;
+    for (const sonocap::CommandRow* row : kCommands) {
+        if (std::strcmp(command, row->name) != 0) continue;
         int status = sonocap::kExitBadInput;
         try {
-            status = Run(*spec, argc - 2, argv + 2);
+            status = Run(*row, argc - 2, argv + 2);
         } catch (const std::bad_alloc&) {
             // The command's files are closed and its temporary output removed on the way here.
             std::fputs("sonocap-cx: out of memory\n", stderr);

@@ -152,9 +152,9 @@ int RunVerify(const CommandLine& line) {
 
 }  // namespace
 
-const CommandSpec kVerifyCommand{"verify", {kUsage},
-                                 {},       {{"--against", "--against needs a WAV file"}},
-                                 1,        "verify takes one FILE",
-                                 RunVerify};
+const CommandRow kVerifyCommand{"verify", {kUsage},
+                                {},       {{"--against", "--against needs a WAV file"}},
+                                1,        "verify takes one FILE",
+                                RunVerify};
 
 }  // namespace sonocap

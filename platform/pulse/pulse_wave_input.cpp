@@ -44,12 +44,12 @@ void Forget(pa_operation* operation) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
-pa_sample_spec RecordingSpec() {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kSampleRate;
-    spec.channels = kChannels;
-    return spec;
+pa_sample_spec RecordingSampleFormat() {
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = kSampleRate;
+    format.channels = kChannels;
+    return format;
 }
 
 }  // namespace
@@ -306,9 +306,10 @@ WaveResult PulseWaveInput::Open(WindowHandle notificationWindow) {
         pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "org.sonocap.Sonocap");
         // The server remembers this program's source apart from other recorders'.
         pa_proplist_sets(properties, "module-stream-restore.id", kRestoreKey);
-        const pa_sample_spec spec = RecordingSpec();
+        const pa_sample_spec sampleFormat = RecordingSampleFormat();
         const std::string name = streamName_.empty() ? "Sonocap recording" : streamName_;
-        stream_ = pa_stream_new_with_proplist(context_, name.c_str(), &spec, nullptr, properties);
+        stream_ =
+            pa_stream_new_with_proplist(context_, name.c_str(), &sampleFormat, nullptr, properties);
         pa_proplist_free(properties);
         if (stream_ == nullptr) {
             openFailure_ = std::string("the sound server refused the recording: ") +

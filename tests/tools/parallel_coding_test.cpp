@@ -35,7 +35,7 @@ std::vector<char> Bytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int RunCommand(const CommandSpec& command, std::vector<std::string> args) {
+int RunCommand(const CommandRow& command, std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     std::vector<const char*> valueOptions;

@@ -2,7 +2,10 @@
 // of the wall clock, in pieces of FRAMES frames (441: one every 10 ms), starting over at the
 // end of the file, until it is killed. The server hands every piece on to its clients as it
 // comes, so the piece size sets how often a recording client is woken. It never blocks in a
-// write, so SIGTERM ends it at once.
+// write, so SIGTERM ends it at once. A feeder held up by the machine for longer than 50 ms
+// does not catch up: it says on standard error how much audio the wall clock went past,
+// "fifo_feeder: held up, N frames not fed", so that a long test can tell its own lost time
+// from the recorder's.
 //
 //   fifo_feeder FIFO SIGNAL.raw [FRAMES=441]
 
@@ -76,7 +79,12 @@ int main(int argc, char** argv) {
             start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                         static_cast<double>(piece * pieceFrames) / kFramesPerSecond));
         // A writer held up for long starts its pace again instead of catching up in a burst.
-        if (Clock::now() - next > std::chrono::milliseconds(50)) {
+        if (const auto late = Clock::now() - next; late > std::chrono::milliseconds(50)) {
+            const auto frames =
+                std::chrono::duration_cast<std::chrono::microseconds>(late).count() *
+                kFramesPerSecond / 1000000;
+            std::fprintf(stderr, "fifo_feeder: held up, %lld frames not fed\n",
+                         static_cast<long long>(frames));
             start = Clock::now();
             piece = 0;
             next = start;

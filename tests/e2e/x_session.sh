@@ -79,9 +79,11 @@ use_audio_server() {
 
 # Empties the FIFO of what an earlier writer left, then feeds $1 (raw s16le stereo) at real
 # time, looping, until the session ends; $2, if given, is the size of the pieces in frames.
+# What the feeder says (the audio it could not feed in time) goes to the file $feeder_log if
+# that is set.
 start_feeder() {
     dd if="$fifo" iflag=nonblock of=/dev/null bs=1M count=16 2>/dev/null || true
-    "$feeder" "$fifo" "$1" ${2:+"$2"} &
+    "$feeder" "$fifo" "$1" ${2:+"$2"} 2>>"${feeder_log:-/dev/stderr}" &
     feeder_pid=$!
     session_pids+=("$feeder_pid")
 }

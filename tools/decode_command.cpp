@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,11 +51,8 @@ struct DecodeSlot {
     }();
     std::vector<DecodedRecord> framed = std::vector<DecodedRecord>(kRecordsPerSlot);
     int count = 0;
-    std::vector<uint8_t> samples = [] {
-        std::vector<uint8_t> v;
-        v.reserve(size_t{kRecordsPerSlot} * kBytesPerFrame * kMaxBlockFrames);
-        return v;
-    }();
+    // What they decode to, in the WAV's byte order, written out from here.
+    std::unique_ptr<int16_t[]> samples{new int16_t[2 * size_t{kRecordsPerSlot} * kMaxBlockFrames]};
     uint64_t frames = 0;
     std::optional<FileError> error;  // the first fault: of a packet, or after the run's records
 };
@@ -79,25 +77,21 @@ bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot) {
 }
 
 void DecodeSlotRecords(DecodeSlot& slot) {
-    thread_local int16_t frames[2 * kMaxBlockFrames];
-    thread_local uint32_t packet[MaxPacketWords(kMaxBlockFrames)];
-    thread_local uint8_t scratch[4 * kMaxBlockFrames];
-    slot.samples.clear();
     slot.frames = 0;
     const uint8_t* bytes = slot.records.data();
     for (int i = 0; i < slot.count; ++i) {
         DecodedRecord& record = slot.framed[i];
-        if (auto error = CompressedFileReader::DecodeFramedRecord(bytes, record, frames, packet)) {
+        int16_t* frames = slot.samples.get() + 2 * slot.frames;
+        if (auto error = CompressedFileReader::DecodeFramedRecord(bytes, record, frames)) {
             slot.error = std::move(error);
-            return;
+            break;
         }
         bytes += RecordBytes(record.wordCount);
-        const size_t samples = 2 * static_cast<size_t>(record.frameCount);
-        const auto* out =
-            static_cast<const uint8_t*>(LittleEndianSamples(frames, samples, scratch));
-        slot.samples.insert(slot.samples.end(), out, out + 2 * samples);
         slot.frames += static_cast<uint64_t>(record.frameCount);
     }
+    const size_t samples = 2 * static_cast<size_t>(slot.frames);
+    LittleEndianSamples(slot.samples.get(), samples,
+                        reinterpret_cast<uint8_t*>(slot.samples.get()));
 }
 
 int RunDecode(const CommandLine& line) {
@@ -137,7 +131,7 @@ int RunDecode(const CommandLine& line) {
     std::optional<int> failure;
     uint64_t framesDecoded = 0;
     const auto drain = [&](DecodeSlot& slot) {
-        if (!out.Write(slot.samples.data(), slot.samples.size())) {
+        if (!out.Write(slot.samples.get(), kBytesPerFrame * static_cast<size_t>(slot.frames))) {
             failure = ReportOutputError(outPath, out.Error());
         } else if (slot.error) {
             failure = ReportError(inPath, *slot.error);
@@ -148,7 +142,7 @@ int RunDecode(const CommandLine& line) {
     };
     // One thread: the pool decodes each slot as it is filled.
     OrderedPool<DecodeSlot> pool(threads == 1 ? 0 : threads,
-                                 threads == 1 ? 1 : 2 * static_cast<size_t>(threads) + 2,
+                                 threads == 1 ? 1 : static_cast<size_t>(threads) + 2,
                                  DecodeSlotRecords);
     while (!reader.AtEnd()) {
         DecodeSlot* slot = pool.Next(drain);

@@ -33,6 +33,10 @@ namespace BlockDecoder {
 // `frames` must have room for kMaxBlockFrames frames. Never reads outside the given words.
 DecodeResult decodeBlock(const uint32_t* words, size_t wordCount, int16_t* frames);
 
+// The same for a packet as a file stores it: its words as little-endian bytes, 4 * wordCount of
+// them, at any alignment. Never reads outside those bytes.
+DecodeResult decodeStoredBlock(const uint8_t* bytes, size_t wordCount, int16_t* frames);
+
 }  // namespace BlockDecoder
 
 }  // namespace sonocap

@@ -24,7 +24,7 @@ class ByteSource {
 };
 
 // Room for several of the longest records, so that a refill moves little.
-inline constexpr size_t kWindowBytes = size_t{1} << 20;
+inline constexpr size_t kWindowBytes = size_t{256} << 10;
 
 class ByteWindow {
   public:

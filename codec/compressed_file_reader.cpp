@@ -1,8 +1,6 @@
 #include "codec/compressed_file_reader.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -106,7 +104,7 @@ bool CompressedFileReader::AtEnd() {
 std::optional<FileError> CompressedFileReader::ReadRecord(int16_t* frames, DecodedRecord& record) {
     const uint8_t* bytes = nullptr;
     if (auto error = FrameRecord(bytes, record)) return error;
-    if (auto error = DecodeFramedRecord(bytes, record, frames, packet_)) return error;
+    if (auto error = DecodeFramedRecord(bytes, record, frames)) return error;
     frames_ += static_cast<uint64_t>(record.frameCount);
     offset_ = record.offset + RecordBytes(record.wordCount);
     return std::nullopt;
@@ -147,19 +145,13 @@ std::optional<FileError> CompressedFileReader::FrameRecord(const uint8_t*& bytes
 
 std::optional<FileError> CompressedFileReader::DecodeFramedRecord(const uint8_t* bytes,
                                                                   DecodedRecord& record,
-                                                                  int16_t* frames,
-                                                                  uint32_t* packet) {
-    const uint16_t wordCount = record.wordCount;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(packet, bytes + 2, 4 * size_t{wordCount});
-    } else {
-        for (uint32_t i = 0; i < wordCount; ++i) packet[i] = LoadLE32(bytes + 2 + 4 * i);
-    }
-    const DecodeResult decoded = BlockDecoder::decodeBlock(packet, wordCount, frames);
+                                                                  int16_t* frames) {
+    const DecodeResult decoded =
+        BlockDecoder::decodeStoredBlock(bytes + 2, record.wordCount, frames);
     if (decoded.status != DecodeStatus::Ok) {
         return At(record.offset, std::string("bad packet: ") + DecodeStatusText(decoded.status));
     }
-    record.headerWord = packet[0];
+    record.headerWord = LoadLE32(bytes + 2);
     record.frameCount = decoded.frameCount;
     return std::nullopt;
 }

@@ -75,10 +75,10 @@ class CompressedFileReader {
     // points at its leading W, valid until the reader is used again.
     std::optional<FileError> FrameRecord(const uint8_t*& bytes, DecodedRecord& record);
 
-    // Decodes the packet of a record that FrameRecord framed, with `packet` (room for
-    // MaxPacketWords(kMaxBlockFrames) words) as scratch; sets record.headerWord and frameCount.
+    // Decodes the packet of a record that FrameRecord framed, where it lies; sets
+    // record.headerWord and frameCount.
     static std::optional<FileError> DecodeFramedRecord(const uint8_t* bytes, DecodedRecord& record,
-                                                       int16_t* frames, uint32_t* packet);
+                                                       int16_t* frames);
 
     // After the last record: the input must end at the header's file size (a stream's length is
     // known only now), and the uncompressed size must be 4 bytes for every frame decoded.
@@ -101,7 +101,6 @@ class CompressedFileReader {
     uint64_t end_ = 0;              // UINT64_MAX: the end of the input
     bool lengthUnchecked_ = false;  // a stream: the file size is checked against it at the end
     uint64_t frames_ = 0;
-    uint32_t packet_[MaxPacketWords(kMaxBlockFrames)];
 };
 
 }  // namespace sonocap

@@ -174,8 +174,8 @@ class RecordChecker {
                                              " differs from its opening " + std::to_string(words));
             return check;
         }
-        for (uint32_t i = 0; i < words; ++i) packet_[i] = LoadLE32(record + 2 + 4 * i);
-        const DecodeResult decoded = BlockDecoder::decodeBlock(packet_, words, frames_.data());
+        const DecodeResult decoded =
+            BlockDecoder::decodeStoredBlock(record + 2, words, frames_.data());
         if (decoded.status != DecodeStatus::Ok) {
             check.fault = At(at, std::string("bad packet: ") + DecodeStatusText(decoded.status));
             return check;
@@ -202,7 +202,6 @@ class RecordChecker {
 
   private:
     Window& window_;
-    uint32_t packet_[kLargestPacketWords];
     std::vector<int16_t> frames_ = std::vector<int16_t>(2 * kMaxBlockFrames);
 };
 

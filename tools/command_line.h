@@ -10,6 +10,7 @@
 namespace sonocap {
 
 struct CommandLine {
+    std::string command;  // the command's name, for what its messages say
     std::vector<std::string> options;
     std::map<std::string, std::string> values;
     std::vector<std::string> operands;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tools/command_line.h"
+#include "tools/report.h"
 
 // The commands of sonocap-cx, as one table: its name, its help, the options it takes and how many
 // operands. The tool's main reads the table and handles --help, unknown options, missing values
@@ -19,7 +20,7 @@ struct CommandRow {
     std::vector<std::pair<std::string, std::string>> valueOptions;
     size_t operands;
     const char* operandsText;  // the usage error for another count
-    int (*run)(const CommandLine& line);
+    Outcome (*run)(const CommandLine& line);
 };
 
 extern const CommandRow kEncodeCommand;

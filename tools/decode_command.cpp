@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,11 +51,8 @@ struct DecodeSlot {
     }();
     std::vector<DecodedRecord> framed = std::vector<DecodedRecord>(kRecordsPerSlot);
     int count = 0;
-    std::vector<uint8_t> samples = [] {
-        std::vector<uint8_t> v;
-        v.reserve(size_t{kRecordsPerSlot} * kBytesPerFrame * kMaxBlockFrames);
-        return v;
-    }();
+    // What they decode to, in the WAV's byte order, written out from here.
+    std::unique_ptr<int16_t[]> samples{new int16_t[2 * size_t{kRecordsPerSlot} * kMaxBlockFrames]};
     uint64_t frames = 0;
     std::optional<FileError> error;  // the first fault: of a packet, or after the run's records
 };
@@ -79,93 +77,82 @@ bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot) {
 }
 
 void DecodeSlotRecords(DecodeSlot& slot) {
-    thread_local int16_t frames[2 * kMaxBlockFrames];
-    thread_local uint32_t packet[MaxPacketWords(kMaxBlockFrames)];
-    thread_local uint8_t scratch[4 * kMaxBlockFrames];
-    slot.samples.clear();
     slot.frames = 0;
     const uint8_t* bytes = slot.records.data();
     for (int i = 0; i < slot.count; ++i) {
         DecodedRecord& record = slot.framed[i];
-        if (auto error = CompressedFileReader::DecodeFramedRecord(bytes, record, frames, packet)) {
+        int16_t* frames = slot.samples.get() + 2 * slot.frames;
+        if (auto error = CompressedFileReader::DecodeFramedRecord(bytes, record, frames)) {
             slot.error = std::move(error);
-            return;
+            break;
         }
         bytes += RecordBytes(record.wordCount);
-        const size_t samples = 2 * static_cast<size_t>(record.frameCount);
-        const auto* out =
-            static_cast<const uint8_t*>(LittleEndianSamples(frames, samples, scratch));
-        slot.samples.insert(slot.samples.end(), out, out + 2 * samples);
         slot.frames += static_cast<uint64_t>(record.frameCount);
     }
+    const size_t samples = 2 * static_cast<size_t>(slot.frames);
+    LittleEndianSamples(slot.samples.get(), samples,
+                        reinterpret_cast<uint8_t*>(slot.samples.get()));
 }
 
-int RunDecode(const CommandLine& line) {
+Outcome RunDecode(const CommandLine& line) {
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
     int threads = 1;
-    std::string problem;
-    if (!ParseThreads(line, threads, problem)) return ReportUsage(kUsage, problem);
+    if (auto failure = ParseThreads(line, threads)) return failure;
 
     InputFile in;
-    std::string reason;
-    if (!in.Open(inPath, reason)) return ReportError(inPath, reason);
+    if (auto failure = in.Open(inPath)) return failure;
     OutputFile out;
-    if (!out.Open(outPath, OutputOptionsOf(line), in)) {
-        return ReportOutputError(outPath, out.Error());
-    }
+    if (auto failure = out.Open(outPath, OutputOptionsOf(line), in)) return failure;
     ByteWindow window(in);
     if (RecognizeRecording(window) == RecordingKind::Wave) {
-        return ReportError(inPath, FileError{0,
-                                             "a WAV file, not a Compaxa file (encode makes "
-                                             "one from it)"});
+        return BadInput(inPath, FileError{0,
+                                          "a WAV file, not a Compaxa file (encode makes "
+                                          "one from it)"});
     }
     CompressedFileReader reader(window);
-    if (auto error = reader.ReadHeader()) return ReportError(inPath, WithRepairHint(*error));
+    if (auto error = reader.ReadHeader()) return BadInput(inPath, WithRepairHint(*error));
     const uint32_t sampleBytes = reader.Header().uncompressedSize;
     if (uint64_t{sampleBytes} + kWaveHeaderBytes > std::numeric_limits<uint32_t>::max()) {
-        return ReportError(inPath, "too long for a WAV file (its sizes are 32-bit)");
+        return BadInput(inPath, "too long for a WAV file (its sizes are 32-bit)");
     }
 
     // The header's sizes come first, so that a WAV on a pipe is whole; the records must then
     // agree with them, which is checked at the end.
     uint8_t header[kWaveHeaderBytes];
     buildWaveHeader(sampleBytes, kSampleRate, kChannels, header);
-    out.Write(header, sizeof header);
+    if (auto failure = out.Write(header, sizeof header)) return failure;
 
     ProgressBar progress("decode", reader.Header().fileSize);
-    std::optional<int> failure;
     uint64_t framesDecoded = 0;
-    const auto drain = [&](DecodeSlot& slot) {
-        if (!out.Write(slot.samples.data(), slot.samples.size())) {
-            failure = ReportOutputError(outPath, out.Error());
-        } else if (slot.error) {
-            failure = ReportError(inPath, *slot.error);
+    const auto drain = [&](DecodeSlot& slot) -> Outcome {
+        if (auto failure =
+                out.Write(slot.samples.get(), kBytesPerFrame * static_cast<size_t>(slot.frames))) {
+            return failure;
         }
+        if (slot.error) return BadInput(inPath, *slot.error);
         framesDecoded += slot.frames;
         progress.Update(slot.offset);
-        return !failure;
+        return std::nullopt;
     };
     // One thread: the pool decodes each slot as it is filled.
     OrderedPool<DecodeSlot> pool(threads == 1 ? 0 : threads,
-                                 threads == 1 ? 1 : 2 * static_cast<size_t>(threads) + 2,
+                                 threads == 1 ? 1 : static_cast<size_t>(threads) + 2,
                                  DecodeSlotRecords);
     while (!reader.AtEnd()) {
-        DecodeSlot* slot = pool.Next(drain);
-        if (slot == nullptr) break;
+        DecodeSlot* slot = nullptr;
+        if (auto failure = pool.Next(drain, slot)) return failure;
         const bool framed = FillSlot(reader, *slot);
         pool.Submit();
         if (!framed) break;
     }
-    if (!failure) pool.Finish(drain);
-    if (failure) return *failure;
-    if (auto error = reader.CheckInputEnds()) return ReportError(inPath, *error);
+    if (auto failure = pool.Finish(drain)) return failure;
+    if (auto error = reader.CheckInputEnds()) return BadInput(inPath, *error);
     if (auto error = CheckUncompressedSize(reader.Header(), framesDecoded)) {
-        return ReportError(inPath, *error);
+        return BadInput(inPath, *error);
     }
     progress.Finish();
-    if (!out.Commit()) return ReportOutputError(outPath, out.Error());
-    return kExitOk;
+    return out.Commit();
 }
 
 }  // namespace

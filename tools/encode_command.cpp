@@ -84,40 +84,36 @@ void EncodeBuffer(EncodeSlot& slot) {
     slot.stored = writeCompressedBuffer(buffer, frames, packetArea, write);
 }
 
-int RunEncode(const CommandLine& line) {
+Outcome RunEncode(const CommandLine& line) {
     const bool verify = line.Has("--verify");
     const std::string& inPath = line.operands[0];
     const std::string& outPath = line.operands[1];
     int threads = 1;
-    std::string problem;
-    if (!ParseThreads(line, threads, problem)) return ReportUsage(kUsage, problem);
+    if (auto failure = ParseThreads(line, threads)) return failure;
 
     InputFile in;
-    std::string reason;
-    if (!in.Open(inPath, reason)) return ReportError(inPath, reason);
+    if (auto failure = in.Open(inPath)) return failure;
     OutputOptions options = OutputOptionsOf(line);
     options.needsSeek = true;
     OutputFile out;
-    if (!out.Open(outPath, options, in)) return ReportOutputError(outPath, out.Error());
+    if (auto failure = out.Open(outPath, options, in)) return failure;
     WaveStream wave;
-    if (auto error = OpenWaveStream(in, wave)) return ReportError(inPath, *error);
+    if (auto failure = OpenWaveStream(in, wave)) return failure;
 
     uint8_t header[kCompressedHeaderBytes];
     buildCompressedPlaceholder(header);
-    out.Write(header, sizeof header);
+    if (auto failure = out.Write(header, sizeof header)) return failure;
 
     ProgressBar progress("encode", wave.toEnd ? 0 : wave.dataBytes);
     uint64_t bytesWritten = 0, dataBytes = 0, totalFrames = 0;
     size_t tornFrameBytes = 0;
-    std::optional<int> failure;  // the exit status, once something failed
-    // Reads the next capture buffer into a slot; false at the end of the samples or on failure.
-    const auto fill = [&](EncodeSlot& slot) {
+    // Reads the next capture buffer into a slot: none at the end of the samples.
+    const auto fill = [&](EncodeSlot& slot) -> Outcome {
         progress.Update(wave.samplesRead);
         size_t got = 0;
-        if (auto error = ReadSamples(in, wave, slot.samples.get(),
-                                     kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
-            failure = ReportError(inPath, *error);
-            return false;
+        if (auto failure = ReadSamples(in, wave, slot.samples.get(),
+                                       kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
+            return failure;
         }
         // Only a stream of unknown length can end inside a frame.
         tornFrameBytes = got % kBytesPerFrame;
@@ -125,23 +121,19 @@ int RunEncode(const CommandLine& line) {
         slot.firstFrame = totalFrames;
         totalFrames += slot.sampleBytes / kBytesPerFrame;
         if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
-        return slot.sampleBytes > 0;
+        return std::nullopt;
     };
-    // Writes a slot's records; false on failure.
-    const auto drain = [&](EncodeSlot& slot) {
+    // Writes a slot's records.
+    const auto drain = [&](EncodeSlot& slot) -> Outcome {
         if (slot.mismatch) {
-            failure = ReportError(inPath, "verify: a record of the capture buffer at frame " +
-                                              std::to_string(slot.firstFrame) + " " +
-                                              *slot.mismatch + "; nothing written");
-            return false;
+            return BadInput(inPath, "verify: a record of the capture buffer at frame " +
+                                        std::to_string(slot.firstFrame) + " " + *slot.mismatch +
+                                        "; nothing written");
         }
-        if (!out.Write(slot.records.data(), slot.records.size())) {
-            failure = ReportOutputError(outPath, out.Error());
-            return false;
-        }
+        if (auto failure = out.Write(slot.records.data(), slot.records.size())) return failure;
         bytesWritten += slot.stored.storedBytes;
         dataBytes += slot.stored.dataBytes;
-        return true;
+        return std::nullopt;
     };
     const auto lastBuffer = [](const EncodeSlot& slot) {
         return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
@@ -149,38 +141,39 @@ int RunEncode(const CommandLine& line) {
     // One thread: the pool encodes each slot as it is filled.
     OrderedPool<EncodeSlot> pool(threads == 1 ? 0 : threads,
                                  threads == 1 ? 1 : 4 * static_cast<size_t>(threads), EncodeBuffer);
-    while (EncodeSlot* slot = pool.Next(drain)) {
-        if (!fill(*slot)) break;
+    for (;;) {
+        EncodeSlot* slot = nullptr;
+        if (auto failure = pool.Next(drain, slot)) return failure;
+        if (auto failure = fill(*slot)) return failure;
+        if (slot->sampleBytes == 0) break;
         pool.Submit();
         if (lastBuffer(*slot)) break;
     }
-    if (!failure) pool.Finish(drain);
-    if (failure) return *failure;
+    if (auto failure = pool.Finish(drain)) return failure;
     progress.Finish();
-    if (auto error = CheckAfterSamples(in, wave))
-        return ReportError(inPath, WithRepairHint(*error));
-    if (!in.CheckUnchanged(reason)) return ReportError(inPath, reason);
+    if (auto failure = CheckAfterSamples(in, wave)) return failure;
+    if (auto failure = in.CheckUnchanged()) return failure;
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {
-        return ReportError(inPath, "too long for a Compaxa file (its sizes are 32-bit)");
+        return BadInput(inPath, "too long for a Compaxa file (its sizes are 32-bit)");
     }
     buildCompressedHeader(static_cast<uint32_t>(kCompressedHeaderBytes + bytesWritten),
                           static_cast<uint32_t>(dataBytes), header);
-    if (!out.WriteAt(0, header, sizeof header) || !out.Commit()) {
-        return ReportOutputError(outPath, out.Error());
-    }
+    if (auto failure = out.WriteAt(0, header, sizeof header)) return failure;
+    if (auto failure = out.Commit()) return failure;
     const uint64_t dropped = totalFrames - dataBytes / kBytesPerFrame;
     if (dropped > 0) {
         std::fprintf(stderr,
                      "sonocap-cx: %s: the last %s dropped, as the recorder drops them: "
                      "they do not fill the eight sub-blocks of the final capture buffer\n",
-                     inPath.c_str(), Counted(dropped, "frame was", "frames were").c_str());
+                     QuotedName(inPath).c_str(),
+                     Counted(dropped, "frame was", "frames were").c_str());
     }
     if (tornFrameBytes > 0) {
-        std::fprintf(stderr,
-                     "sonocap-cx: %s: the stream ended inside a frame: its last %s dropped\n",
-                     inPath.c_str(), Counted(tornFrameBytes, "byte was", "bytes were").c_str());
+        std::fprintf(
+            stderr, "sonocap-cx: %s: the stream ended inside a frame: its last %s dropped\n",
+            QuotedName(inPath).c_str(), Counted(tornFrameBytes, "byte was", "bytes were").c_str());
     }
-    return kExitOk;
+    return std::nullopt;
 }
 
 }  // namespace

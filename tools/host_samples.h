@@ -20,7 +20,8 @@ inline const int16_t* HostSamples(const uint8_t* bytes, size_t count, int16_t* s
     }
 }
 
-// The same in the other direction, for writing: in place, or converted into `scratch`.
+// The same in the other direction, for writing: in place, or converted into `scratch` (which may
+// be the samples themselves).
 inline const void* LittleEndianSamples(const int16_t* samples, size_t count, uint8_t* scratch) {
     if constexpr (std::endian::native == std::endian::little) {
         return samples;

@@ -194,13 +194,12 @@ void CountCoding(uint32_t headerWord, int lengthShift, int orderShift, ChannelCo
     }
 }
 
-int RunInfo(const CommandLine& line) {
+Outcome RunInfo(const CommandLine& line) {
     Description d;
     d.path = line.operands[0];
 
     InputFile in;
-    std::string reason;
-    if (!in.Open(d.path, reason)) return ReportError(d.path, reason);
+    if (auto failure = in.Open(d.path)) return failure;
     ByteWindow window(in);
     switch (RecognizeRecording(window)) {
         case RecordingKind::Compressed: {
@@ -214,7 +213,7 @@ int RunInfo(const CommandLine& line) {
             };
             CompressedCheck check;
             if (auto error = CheckCompressedFile(window, check, visit)) {
-                return ReportError(d.path, WithRepairHint(*error));
+                return BadInput(d.path, WithRepairHint(*error));
             }
             d.frames = check.frames;
             d.records = check.records;
@@ -233,15 +232,15 @@ int RunInfo(const CommandLine& line) {
                 }
             };
             if (auto error = CheckWaveFile(window, layout, visit)) {
-                return ReportError(d.path, WithRepairHint(*error));
+                return BadInput(d.path, WithRepairHint(*error));
             }
             d.sampleBytes = layout.declaredDataBytes;
             d.frames = d.sampleBytes / kBytesPerFrame;
             break;
         }
         case RecordingKind::Unknown:
-            if (window.Error()) return ReportError(d.path, *window.Error());
-            return ReportError(d.path, FileError{0, "neither a Compaxa nor a WAV file"});
+            if (window.Error()) return BadInput(d.path, *window.Error());
+            return BadInput(d.path, FileError{0, "neither a Compaxa nor a WAV file"});
     }
     d.fileBytes = window.Length();
     if (line.Has("--json")) {
@@ -249,7 +248,7 @@ int RunInfo(const CommandLine& line) {
     } else {
         PrintText(d);
     }
-    return kExitOk;
+    return std::nullopt;
 }
 
 }  // namespace

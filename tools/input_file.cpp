@@ -14,26 +14,18 @@ InputFile::~InputFile() {
     if (ownsFd_ && fd_ >= 0) close(fd_);
 }
 
-bool InputFile::Open(const std::string& path, std::string& error) {
+Outcome InputFile::Open(const std::string& path) {
+    path_ = path;
     if (path == "-") {
         fd_ = STDIN_FILENO;
     } else {
         fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
+        if (fd_ < 0) return BadInput(path_, std::strerror(errno));
         ownsFd_ = true;
     }
     struct stat st {};
-    if (fstat(fd_, &st) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = std::strerror(EISDIR);
-        return false;
-    }
+    if (fstat(fd_, &st) != 0) return BadInput(path_, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return BadInput(path_, std::strerror(EISDIR));
     device_ = st.st_dev;
     inode_ = st.st_ino;
     regular_ = S_ISREG(st.st_mode);
@@ -44,47 +36,39 @@ bool InputFile::Open(const std::string& path, std::string& error) {
         lengthAtOpen_ = static_cast<uint64_t>(st.st_size) -
                         (at > 0 && at <= st.st_size ? static_cast<uint64_t>(at) : 0);
     }
-    return true;
+    return std::nullopt;
 }
 
-bool InputFile::Read(uint8_t* into, size_t bytes, size_t& got, std::string& error) {
+Outcome InputFile::Read(uint8_t* into, size_t bytes, size_t& got) {
     got = 0;
     while (got < bytes) {
         const ssize_t n = read(fd_, into + got, bytes - got);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = std::strerror(errno);
-            return false;
+            return BadInput(path_, std::strerror(errno));
         }
         if (n == 0) break;
         got += static_cast<size_t>(n);
     }
     consumed_ += got;
     if (regular_ && (consumed_ > lengthAtOpen_ || (got < bytes && consumed_ < lengthAtOpen_))) {
-        error = kInputChanged;
-        return false;
+        return BadInput(path_, kInputChanged);
     }
-    return true;
+    return std::nullopt;
 }
 
-bool InputFile::CheckUnchanged(std::string& error) const {
-    if (!regular_) return true;
+Outcome InputFile::CheckUnchanged() const {
+    if (!regular_) return std::nullopt;
     struct stat st {};
-    if (fstat(fd_, &st) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (st.st_size != fileSizeAtOpen_) {
-        error = kInputChanged;
-        return false;
-    }
-    return true;
+    if (fstat(fd_, &st) != 0) return BadInput(path_, std::strerror(errno));
+    if (st.st_size != fileSizeAtOpen_) return BadInput(path_, kInputChanged);
+    return std::nullopt;
 }
 
 std::optional<std::string> InputFile::ReadSome(uint8_t* into, size_t bytes, size_t& got) {
-    std::string error;
-    if (!Read(into, bytes, got, error)) return error;
-    if (got < bytes && !CheckUnchanged(error)) return error;
+    Outcome failure = Read(into, bytes, got);
+    if (!failure && got < bytes) failure = CheckUnchanged();
+    if (failure) return failure->error;
     return std::nullopt;
 }
 

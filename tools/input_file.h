@@ -9,6 +9,7 @@
 #include <string>
 
 #include "codec/byte_window.h"
+#include "tools/report.h"
 
 // An input of sonocap-cx, a file or standard input ("-"), read with read(2) rather than mapped,
 // so that a file cut short by someone else while it is read is an error and not a crash. A file
@@ -25,12 +26,14 @@ class InputFile : public ByteSource {
     InputFile& operator=(const InputFile&) = delete;
     ~InputFile() override;
 
-    // Opens `path` ("-": standard input) without reading; false with `error` set.
-    bool Open(const std::string& path, std::string& error);
+    // Opens `path` ("-": standard input) without reading.
+    Outcome Open(const std::string& path);
     // Reads up to `bytes` more into `into`; `got` is less only at the end of the input.
-    bool Read(uint8_t* into, size_t bytes, size_t& got, std::string& error);
-    // After reading: false when the file's size changed since it was opened.
-    bool CheckUnchanged(std::string& error) const;
+    Outcome Read(uint8_t* into, size_t bytes, size_t& got);
+    // After reading: a failure when the file's size changed since it was opened.
+    Outcome CheckUnchanged() const;
+    // The name it was opened by.
+    const std::string& Path() const { return path_; }
 
     // The same for a ByteWindow; the end of a regular file is also checked for a change.
     std::optional<std::string> ReadSome(uint8_t* into, size_t bytes, size_t& got) override;
@@ -42,6 +45,7 @@ class InputFile : public ByteSource {
     ino_t Inode() const { return inode_; }
 
   private:
+    std::string path_;
     int fd_ = -1;
     bool ownsFd_ = false;
     bool regular_ = false;

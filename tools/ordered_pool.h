@@ -7,13 +7,15 @@
 #include <thread>
 #include <vector>
 
+#include "tools/report.h"
+
 // Worker threads over a ring of slots that one thread fills and drains in the same order: the
 // work on each slot runs on a worker, the slots come back finished in the order they were
 // filled, and at most `depth` slots are in flight. Used to encode and decode capture buffers on
 // every core while one thread reads the input and writes the output.
 //
-//   while (Slot* s = pool.Next(drain)) { fill *s, or break; pool.Submit(); }
-//   pool.Finish(drain);
+//   for (Slot* s;;) { if (failure = pool.Next(drain, s)) return; fill *s, or break; pool.Submit();
+//   } return pool.Finish(drain);
 //
 // With no workers the work runs in Submit, on the filling thread: the same pipeline, one slot
 // after the other.
@@ -24,7 +26,7 @@ template <class Slot>
 class OrderedPool {
   public:
     using Work = std::function<void(Slot&)>;
-    using Drain = std::function<bool(Slot&)>;
+    using Drain = std::function<Outcome(Slot&)>;
 
     OrderedPool(int workers, size_t depth, Work work)
         : slots_(depth), done_(depth, false), work_(std::move(work)) {
@@ -39,11 +41,14 @@ class OrderedPool {
     OrderedPool& operator=(const OrderedPool&) = delete;
     ~OrderedPool() { Stop(); }
 
-    // The slot to fill next. When every slot is in flight the oldest is waited for and handed to
-    // `drain` first; null when `drain` failed.
-    Slot* Next(const Drain& drain) {
-        if (filled_ - drained_ == slots_.size() && !DrainOldest(drain)) return nullptr;
-        return &slots_[filled_ % slots_.size()];
+    // The slot to fill next, into `slot`. When every slot is in flight the oldest is waited for
+    // and handed to `drain` first, whose failure comes back.
+    Outcome Next(const Drain& drain, Slot*& slot) {
+        if (filled_ - drained_ == slots_.size()) {
+            if (auto failure = DrainOldest(drain)) return failure;
+        }
+        slot = &slots_[filled_ % slots_.size()];
+        return std::nullopt;
     }
 
     // The slot from Next is filled: a worker takes it.
@@ -61,12 +66,12 @@ class OrderedPool {
         workAvailable_.notify_one();
     }
 
-    // Hands every submitted slot to `drain` in order; false as soon as `drain` fails.
-    bool Finish(const Drain& drain) {
+    // Hands every submitted slot to `drain` in order, up to its first failure.
+    Outcome Finish(const Drain& drain) {
         while (drained_ < filled_) {
-            if (!DrainOldest(drain)) return false;
+            if (auto failure = DrainOldest(drain)) return failure;
         }
-        return true;
+        return std::nullopt;
     }
 
   private:
@@ -79,7 +84,7 @@ class OrderedPool {
         for (std::thread& t : threads_) t.join();
     }
 
-    bool DrainOldest(const Drain& drain) {
+    Outcome DrainOldest(const Drain& drain) {
         const size_t index = drained_ % slots_.size();
         {
             std::unique_lock<std::mutex> lock(mutex_);

@@ -55,17 +55,17 @@ OutputFile::~OutputFile() {
     }
 }
 
-bool OutputFile::Refuse(std::string reason) {
-    if (error_.empty()) error_ = std::move(reason);
-    return false;
+Failure OutputFile::Refuse(std::string reason) const {
+    return BadOutput(name_, std::move(reason));
 }
 
-bool OutputFile::Fail() {
+Failure OutputFile::Fail() const {
     return Refuse(std::strerror(errno));
 }
 
-bool OutputFile::Open(const std::string& path, const OutputOptions& options,
-                      const InputFile& input) {
+Outcome OutputFile::Open(const std::string& path, const OutputOptions& options,
+                         const InputFile& input) {
+    name_ = path;
     options_ = options;
     buffer_.reserve(kBufferBytes);
     if (path == "-") {
@@ -112,7 +112,7 @@ bool OutputFile::Open(const std::string& path, const OutputOptions& options,
     return OpenTemporary(target, &st);
 }
 
-bool OutputFile::OpenDirect(int fd, bool seekable) {
+Outcome OutputFile::OpenDirect(int fd, bool seekable) {
     if (options_.needsSeek && !seekable) {
         return Refuse(
             "cannot go back to write the header's sizes here: give a file name, or redirect "
@@ -121,10 +121,10 @@ bool OutputFile::OpenDirect(int fd, bool seekable) {
     fd_ = fd;
     seekable_ = seekable;
     if (seekable) base_ = lseek(fd, 0, SEEK_CUR);
-    return true;
+    return std::nullopt;
 }
 
-bool OutputFile::OpenTemporary(const std::string& target, const struct stat* replaced) {
+Outcome OutputFile::OpenTemporary(const std::string& target, const struct stat* replaced) {
     // A short name in the output's directory: the rename cannot cross file systems, and a name
     // that is as long as the system allows still has room for its temporary file.
     std::string name = DirectoryOf(target) + "/.sonocap-cx-XXXXXX";
@@ -151,32 +151,34 @@ bool OutputFile::OpenTemporary(const std::string& target, const struct stat* rep
         umask(mask);
         fchmod(fd_, 0666 & ~mask);
     }
-    return true;
+    return std::nullopt;
 }
 
-bool OutputFile::Write(const void* data, size_t bytes) {
-    if (fd_ < 0 || !error_.empty()) return false;
+Outcome OutputFile::Write(const void* data, size_t bytes) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     if (buffer_.size() + bytes > kBufferBytes) {
-        if (!Flush()) return false;
-        if (bytes >= kBufferBytes) return WriteAll(fd_, p, bytes) || Fail();
+        if (auto failure = Flush()) return failure;
+        if (bytes >= kBufferBytes) {
+            if (!WriteAll(fd_, p, bytes)) return Fail();
+            return std::nullopt;
+        }
     }
     buffer_.insert(buffer_.end(), p, p + bytes);
-    return true;
+    return std::nullopt;
 }
 
-bool OutputFile::Flush() {
+Outcome OutputFile::Flush() {
     if (!WriteAll(fd_, buffer_.data(), buffer_.size())) return Fail();
     buffer_.clear();
-    return true;
+    return std::nullopt;
 }
 
-bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t bytes) {
-    if (fd_ < 0 || !error_.empty() || !Flush()) return false;
+Outcome OutputFile::WriteAt(uint64_t offset, const void* data, size_t bytes) {
+    if (auto failure = Flush()) return failure;
     if (!seekable_) return Refuse("cannot go back to rewrite the header here");
     const ssize_t n = pwrite(fd_, data, bytes, base_ + static_cast<off_t>(offset));
     if (n != static_cast<ssize_t>(bytes)) return n < 0 ? Fail() : Refuse("short write");
-    return true;
+    return std::nullopt;
 }
 
 // rename(2) that fails with EEXIST instead of replacing; link and unlink where the file system
@@ -189,8 +191,8 @@ static bool RenameNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool OutputFile::Commit() {
-    if (fd_ < 0 || !error_.empty() || !Flush()) return false;
+Outcome OutputFile::Commit() {
+    if (auto failure = Flush()) return failure;
     // Devices such as /dev/null cannot be synchronised, and need not be.
     if (options_.sync && fsync(fd_) != 0 && errno != EINVAL) return Fail();
     if (ownsFd_) {
@@ -199,7 +201,7 @@ bool OutputFile::Commit() {
         if (closed != 0) return Fail();
     }
     fd_ = -1;
-    if (tempPath_.empty()) return true;
+    if (tempPath_.empty()) return std::nullopt;
     // A file renamed over another is flushed to the disk at once by ext4 and the like, and the
     // command would wait for it; without --sync the old file goes first. A crash between the two
     // leaves the complete output under its temporary name.
@@ -220,7 +222,7 @@ bool OutputFile::Commit() {
     if (options_.sync) {
         SyncDirectoryOf(target_);
     }
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace sonocap

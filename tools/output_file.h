@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/command_line.h"
+#include "tools/report.h"
 
 // Where sonocap-cx writes a command's output, and what it may never harm. Open decides before any
 // work is done:
@@ -64,24 +65,23 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // False with error() set when the policy refuses the output or it cannot be created.
-    bool Open(const std::string& path, const OutputOptions& options, const InputFile& input);
+    // A failure when the policy refuses the output or it cannot be created. The steps after a
+    // failure are not taken.
+    Outcome Open(const std::string& path, const OutputOptions& options, const InputFile& input);
     // Appends bytes (buffered).
-    bool Write(const void* data, size_t bytes);
+    Outcome Write(const void* data, size_t bytes);
     // Overwrites bytes already written, such as a header whose sizes are known only at the end.
-    bool WriteAt(uint64_t offset, const void* data, size_t bytes);
-    bool Commit();
-
-    // The reason for the first failure.
-    const std::string& Error() const { return error_; }
+    Outcome WriteAt(uint64_t offset, const void* data, size_t bytes);
+    Outcome Commit();
 
   private:
-    bool Refuse(std::string reason);
-    bool Fail();
-    bool Flush();
-    bool OpenDirect(int fd, bool seekable);
-    bool OpenTemporary(const std::string& target, const struct stat* replaced);
+    Failure Refuse(std::string reason) const;
+    Failure Fail() const;
+    Outcome Flush();
+    Outcome OpenDirect(int fd, bool seekable);
+    Outcome OpenTemporary(const std::string& target, const struct stat* replaced);
 
+    std::string name_;      // the name it was given, for messages
     std::string target_;    // the name the output gets (a link's target for a link)
     std::string tempPath_;  // empty when written directly
     int fd_ = -1;
@@ -91,7 +91,6 @@ class OutputFile {
     off_t base_ = 0;  // where the output starts in a redirected standard output
     OutputOptions options_;
     std::vector<uint8_t> buffer_;
-    std::string error_;
 };
 
 }  // namespace sonocap

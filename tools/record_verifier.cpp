@@ -1,7 +1,6 @@
 #include "tools/record_verifier.h"
 
 #include "codec/block_decoder.h"
-#include "codec/little_endian.h"
 
 namespace sonocap {
 
@@ -12,8 +11,7 @@ std::optional<std::string> RecordVerifier::Check(const void* bytes, int32_t byte
     if (byteCount % 4 != 0 || wordCount > static_cast<size_t>(kPacketAreaWords)) {
         return "has " + std::to_string(byteCount) + " bytes, not a packet's whole words";
     }
-    for (size_t i = 0; i < wordCount; ++i) packet_[i] = LoadLE32(p + 4 * i);
-    const DecodeResult result = BlockDecoder::decodeBlock(packet_, wordCount, decoded_);
+    const DecodeResult result = BlockDecoder::decodeStoredBlock(p, wordCount, decoded_);
     if (result.status != DecodeStatus::Ok) {
         return std::string("does not decode: ") + DecodeStatusText(result.status);
     }

@@ -19,7 +19,6 @@ class RecordVerifier {
                                      int32_t frameCount);
 
   private:
-    uint32_t packet_[kPacketAreaWords];
     int16_t decoded_[2 * kMaxBlockFrames];
 };
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,18 +79,18 @@ bool CopyRange(int in, uint64_t from, int out, uint64_t to, uint64_t bytes, bool
 }
 
 // Creates `path` (never over an existing file) holding `bytes` of `fd` from `from`, flushed to
-// the disk.
-std::optional<std::string> WriteNewFile(const std::string& path, int fd, uint64_t from,
-                                        uint64_t bytes) {
+// the disk; false with errno set, and nothing left, when that fails.
+bool WriteNewFile(const std::string& path, int fd, uint64_t from, uint64_t bytes) {
     const FileDescriptor out(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (out.get() < 0) return QuotedName(path) + ": " + std::strerror(errno);
+    if (out.get() < 0) return false;
     if (!CopyRange(fd, from, out.get(), 0, bytes, true) ||
         ftruncate(out.get(), static_cast<off_t>(bytes)) != 0 || fsync(out.get()) != 0) {
-        const std::string reason = QuotedName(path) + ": " + std::strerror(errno);
+        const int error = errno;
         unlink(path.c_str());
-        return reason;
+        errno = error;
+        return false;
     }
-    return std::nullopt;
+    return true;
 }
 
 // One reading of the file from its start, through a window of fixed size.
@@ -97,9 +98,8 @@ struct Pass {
     InputFile file;
     std::optional<ByteWindow> window;
 
-    std::optional<std::string> Open(const std::string& path) {
-        std::string reason;
-        if (!file.Open(path, reason)) return reason;
+    Outcome Open(const std::string& path) {
+        if (auto failure = file.Open(path)) return failure;
         window.emplace(file);
         return std::nullopt;
     }
@@ -130,18 +130,19 @@ struct Repair {
     std::optional<FileError> damage;
     std::string damageExtent;
     struct stat checked {};
+    bool alreadyVerifies = false;
     uint64_t cutBytes = 0;
     FileDescriptor fd;  // open for writing from the backup on
 };
 
 // A refusal: the file is left as it was, with no backups.
-int Untouched(const Repair& r, const std::string& why) {
-    return ReportError(r.path, why + "; left untouched");
+Failure Untouched(const Repair& r, const std::string& why) {
+    return BadInput(r.path, why + "; left untouched");
 }
 
 // The same when the file or its backups cannot be written.
-int CannotWrite(const Repair& r, const std::string& why) {
-    return ReportOutputError(r.path, why + "; left untouched");
+Failure CannotWrite(const Repair& r, const std::string& why) {
+    return BadOutput(r.path, why + "; left untouched");
 }
 
 std::string At(const FileError& error) {
@@ -210,31 +211,31 @@ void DescribeRepair(Repair& r, const uint8_t* header) {
 }
 
 // Works out the repair and every reason to refuse it, before anything is written: the real run
-// and --dry-run refuse alike. Returns the exit status, or nothing when the repair may go ahead.
-std::optional<int> PlanRepair(Repair& r, bool salvage) {
+// and --dry-run refuse alike.
+Outcome PlanRepair(Repair& r, bool salvage) {
     // A FIFO or a device is refused before it is opened: opening a FIFO waits for a writer.
-    if (stat(r.path.c_str(), &r.checked) != 0) return ReportError(r.path, std::strerror(errno));
+    if (stat(r.path.c_str(), &r.checked) != 0) return BadInput(r.path, std::strerror(errno));
     if (!S_ISREG(r.checked.st_mode)) {
-        return ReportError(r.path, std::string(S_ISDIR(r.checked.st_mode)    ? "a directory"
-                                               : S_ISFIFO(r.checked.st_mode) ? "a FIFO"
-                                                                             : "not a plain file") +
-                                       ", not a recording: left untouched");
+        return BadInput(r.path, std::string(S_ISDIR(r.checked.st_mode)    ? "a directory"
+                                            : S_ISFIFO(r.checked.st_mode) ? "a FIFO"
+                                                                          : "not a plain file") +
+                                    ", not a recording: left untouched");
     }
     Pass check;
-    if (auto reason = check.Open(r.path)) return ReportError(r.path, *reason);
+    if (auto failure = check.Open(r.path)) return failure;
     r.kind = RecognizeRecording(*check.window);
-    if (check.window->Error()) return ReportError(r.path, *check.window->Error());
+    if (check.window->Error()) return BadInput(r.path, *check.window->Error());
     if (r.kind == RecordingKind::Unknown) {
-        return ReportError(r.path, "neither a WAV nor a Compaxa recording: left untouched");
+        return BadInput(r.path, "neither a WAV nor a Compaxa recording: left untouched");
     }
     const std::optional<FileError> problem = CheckRecording(r.kind, *check.window);
     if (!problem) {
-        std::printf("%s: already verifies: nothing to repair, left untouched\n", r.name.c_str());
-        return kExitOk;
+        r.alreadyVerifies = true;
+        return std::nullopt;
     }
     const bool wave = r.kind == RecordingKind::Wave;
     const FileDescriptor fd(open(r.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return ReportError(r.path, std::strerror(errno));
+    if (fd.get() < 0) return BadInput(r.path, std::strerror(errno));
     DescriptorFile file(fd.get());
     if (auto planError = PlanFinish(file, r.plan)) {
         return Untouched(r, At(*planError) + ": not recognisably a " + (wave ? "WAV" : "Compaxa") +
@@ -242,7 +243,7 @@ std::optional<int> PlanRepair(Repair& r, bool salvage) {
     }
     std::vector<uint8_t> header(r.plan.headerBytes);
     if (ReadAt(fd.get(), header.data(), header.size(), 0) != header.size()) {
-        return ReportError(r.path, std::strerror(errno != 0 ? errno : EIO));
+        return BadInput(r.path, std::strerror(errno != 0 ? errno : EIO));
     }
     DescribeRepair(r, header.data());
     if (r.damage) {
@@ -308,9 +309,8 @@ bool SameAsChecked(const struct stat& a, const struct stat& b) {
 }
 
 // Opens the file for writing and puts its original header and tail into the backups, on the
-// disk before the file is touched. Otherwise nothing is left behind, and the exit status comes
-// back.
-std::optional<int> BackUp(Repair& r) {
+// disk before the file is touched. Otherwise nothing is left behind.
+Outcome BackUp(Repair& r) {
     r.fd.Reset(open(r.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
     struct stat now {};
     if (r.fd.get() < 0 || fstat(r.fd.get(), &now) != 0) {
@@ -321,14 +321,16 @@ std::optional<int> BackUp(Repair& r) {
                          "the file changed while it was being checked (is it still being "
                          "recorded?)");
     }
-    if (auto failure = WriteNewFile(r.headerBackup, r.fd.get(), 0, r.plan.headerBytes)) {
-        return CannotWrite(r, "cannot keep the original header: " + *failure);
+    if (!WriteNewFile(r.headerBackup, r.fd.get(), 0, r.plan.headerBytes)) {
+        return CannotWrite(r, "cannot keep the original header: " + QuotedName(r.headerBackup) +
+                                  ": " + std::strerror(errno));
     }
-    if (r.cutBytes > 0) {
-        if (auto failure = WriteNewFile(r.tailBackup, r.fd.get(), r.plan.newLength, r.cutBytes)) {
-            unlink(r.headerBackup.c_str());
-            return CannotWrite(r, "cannot keep the bytes to be cut: " + *failure);
-        }
+    if (r.cutBytes > 0 && !WriteNewFile(r.tailBackup, r.fd.get(), r.plan.newLength, r.cutBytes)) {
+        const Failure failure =
+            CannotWrite(r, "cannot keep the bytes to be cut: " + QuotedName(r.tailBackup) + ": " +
+                               std::strerror(errno));
+        unlink(r.headerBackup.c_str());
+        return failure;
     }
     SyncDirectoryOf(r.path);
     return std::nullopt;
@@ -350,13 +352,13 @@ bool Restore(const Repair& r) {
     return fsync(r.fd.get()) == 0;
 }
 
-int Failed(const Repair& r, const std::string& why) {
-    return ReportOutputError(r.path, why + (Restore(r) ? "; the original was put back"
-                                                       : "; the original is in the backups"));
+Failure Failed(const Repair& r, const std::string& why) {
+    return BadOutput(r.path, why + (Restore(r) ? "; the original was put back"
+                                               : "; the original is in the backups"));
 }
 
 // Finishes the recording: cuts the tail and writes the new size fields.
-std::optional<int> Apply(Repair& r) {
+Outcome Apply(Repair& r) {
     DescriptorFile file(r.fd.get());
     if (!ApplyFinish(file, r.plan)) return Failed(r, std::strerror(errno));
     if (fsync(r.fd.get()) != 0) return Failed(r, std::strerror(errno));
@@ -364,15 +366,14 @@ std::optional<int> Apply(Repair& r) {
 }
 
 // Reads the repaired file back and checks it whole.
-int Recheck(const Repair& r) {
+Outcome Recheck(const Repair& r) {
     Pass pass;
-    std::optional<FileError> problem;
-    if (auto reason = pass.Open(r.path)) {
-        problem = FileError{0, *reason};
-    } else {
-        problem = CheckRecording(r.kind, *pass.window);
+    if (auto failure = pass.Open(r.path)) {
+        return Failed(r, failure->error + ": the repaired file does not verify");
     }
-    if (problem) return Failed(r, At(*problem) + ": the repaired file does not verify");
+    if (auto problem = CheckRecording(r.kind, *pass.window)) {
+        return Failed(r, At(*problem) + ": the repaired file does not verify");
+    }
     std::printf("%s: repaired: it verifies; the original header is in %s", r.name.c_str(),
                 QuotedName(r.headerBackup).c_str());
     if (r.cutBytes > 0) {
@@ -380,10 +381,10 @@ int Recheck(const Repair& r) {
                     QuotedName(r.tailBackup).c_str());
     }
     std::printf("\n");
-    return kExitOk;
+    return std::nullopt;
 }
 
-int RunRepair(const CommandLine& line) {
+Outcome RunRepair(const CommandLine& line) {
     const bool dryRun = line.Has("--dry-run");
     Repair r;
     r.path = line.operands[0];
@@ -391,27 +392,32 @@ int RunRepair(const CommandLine& line) {
     r.headerBackup = r.path + ".header-backup";
     r.tailBackup = r.path + ".tail-backup";
 
-    if (const auto status = PlanRepair(r, line.Has("--salvage"))) return *status;
+    if (auto failure = PlanRepair(r, line.Has("--salvage"))) return failure;
+    if (r.alreadyVerifies) {
+        std::printf("%s: already verifies: nothing to repair, left untouched\n", r.name.c_str());
+        return std::nullopt;
+    }
     PrintPlan(r, dryRun);
     if (dryRun) {
         std::printf("%s: dry run: nothing written\n", r.name.c_str());
-        return kExitOk;
+        return std::nullopt;
     }
     // What is printed so far goes out before anything is written, should the repair stop.
     std::fflush(stdout);
-    // From the first backup to the check of the result the repair is done whole or not at all:
-    // a signal that comes before the file is touched undoes the backups, one that comes later
-    // waits for the end.
-    const HeldSignals held;
-    if (const auto status = BackUp(r)) return *status;
-    if (held.Pending()) {
+    // From the first backup on the repair is done whole or not at all: a signal that comes
+    // before the file is touched undoes the backups, one that comes later waits until the
+    // program ends, once the outcome has been told.
+    static std::optional<HeldSignals> held;
+    held.emplace();
+    if (auto failure = BackUp(r)) return failure;
+    if (held->Pending()) {
         RemoveBackups(r);
         return Untouched(r, "interrupted before it was written");
     }
-    if (const auto status = Apply(r)) return *status;
-    const int status = Recheck(r);
+    if (auto failure = Apply(r)) return failure;
+    Outcome outcome = Recheck(r);
     std::fflush(stdout);
-    return status;
+    return outcome;
 }
 
 }  // namespace

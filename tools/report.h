@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "codec/file_error.h"
@@ -70,42 +71,58 @@ inline FileError WithRepairHint(FileError error) {
     return error;
 }
 
-inline int ReportError(const std::string& path, const std::string& message) {
-    std::fprintf(stderr, "sonocap-cx: %s: %s\n", QuotedName(path).c_str(), message.c_str());
-    return kExitBadInput;
+// Why a command stopped: its exit status, what the failure is about (a file as it was named, the
+// command for bad usage, nothing for the tool as a whole), and what was wrong, at the offset of
+// the fault where it lies in a file. Every operation of the tool returns an Outcome, empty when
+// it went well; main hands a failure to Report.
+struct Failure {
+    int status = kExitBadInput;
+    std::string subject;
+    std::string error;
+    std::optional<uint64_t> offset;
+};
+using Outcome = std::optional<Failure>;
+
+// Bad input: a file that cannot be read, or what is wrong in it.
+inline Failure BadInput(const std::string& path, std::string error) {
+    return Failure{kExitBadInput, path, std::move(error), std::nullopt};
+}
+inline Failure BadInput(const std::string& path, const FileError& fault) {
+    return Failure{kExitBadInput, path, fault.message, fault.offset};
 }
 
-inline int ReportError(const std::string& path, const FileError& error) {
-    return ReportError(path, "offset " + std::to_string(error.offset) + ": " + error.message);
+// The output could not be written, or was refused; "-" is standard output.
+inline Failure BadOutput(const std::string& path, std::string error) {
+    return Failure{kExitOutput, path == "-" ? "standard output" : path, std::move(error),
+                   std::nullopt};
 }
 
-inline int ReportOutputError(const std::string& path, const std::string& message) {
-    std::fprintf(stderr, "sonocap-cx: %s: %s\n",
-                 path == "-" ? "standard output" : QuotedName(path).c_str(), message.c_str());
-    return kExitOutput;
+// Bad usage of `command` (empty: of the tool itself).
+inline Failure BadUsage(const std::string& command, std::string problem) {
+    return Failure{kExitUsage, command, std::move(problem), std::nullopt};
 }
 
-// Standard output flushed and closed, its errors told: a full disk is not a success.
-inline int FinishStandardOutput(int status) {
-    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
-    if (std::fclose(stdout) != 0 || failed) {
-        std::fprintf(stderr, "sonocap-cx: standard output: %s\n", std::strerror(errno));
-        return status == kExitOk ? kExitOutput : status;
+// Tells the failure on standard error, Unix style ("sonocap-cx: FILE: offset N: what"; a usage
+// error in one line and where the help is), and returns its exit status.
+inline int Report(const Failure& failure) {
+    if (failure.status == kExitUsage) {
+        std::fprintf(stderr, "sonocap-cx: %s\nTry 'sonocap-cx %s%s--help' for more information.\n",
+                     failure.error.c_str(), failure.subject.c_str(),
+                     failure.subject.empty() ? "" : " ");
+        return failure.status;
     }
-    return status;
+    std::string line = "sonocap-cx: ";
+    if (!failure.subject.empty()) line += QuotedName(failure.subject) + ": ";
+    if (failure.offset) line += "offset " + std::to_string(*failure.offset) + ": ";
+    std::fprintf(stderr, "%s%s\n", line.c_str(), failure.error.c_str());
+    return failure.status;
 }
 
-// A usage error: one line, and where the help is ("usage: sonocap-cx decode ..." names the
-// command).
-inline int ReportUsage(const char* usage, const std::string& problem) {
-    std::string command = usage;
-    const std::string prefix = "usage: sonocap-cx ";
-    command = command.rfind(prefix, 0) == 0 ? command.substr(prefix.size()) : "";
-    command = command.substr(0, command.find_first_of(" \n"));
-    if (command == "COMMAND") command.clear();
-    std::fprintf(stderr, "sonocap-cx: %s\nTry 'sonocap-cx %s%s--help' for more information.\n",
-                 problem.c_str(), command.c_str(), command.empty() ? "" : " ");
-    return kExitUsage;
+// Standard output flushed and closed: a full disk is not a success.
+inline Outcome CloseStandardOutput() {
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (std::fclose(stdout) != 0 || failed) return BadOutput("-", std::strerror(errno));
+    return std::nullopt;
 }
 
 }  // namespace sonocap

@@ -38,29 +38,39 @@ const sonocap::CommandRow* const kCommands[] = {&sonocap::kEncodeCommand, &sonoc
                                                 &sonocap::kRepairCommand};
 
 // Help, options, values and operands, checked alike for every command before it runs.
-int Run(const sonocap::CommandRow& command, int argc, char** argv) {
-    using sonocap::ReportUsage;
-    const std::string usage = command.help.front();
+sonocap::Outcome Run(const sonocap::CommandRow& command, int argc, char** argv) {
+    using sonocap::BadUsage;
     std::vector<const char*> valueNames;
     for (const auto& option : command.valueOptions) valueNames.push_back(option.first.c_str());
-    const sonocap::CommandLine line = sonocap::SplitCommandLine(argc, argv, valueNames);
+    sonocap::CommandLine line = sonocap::SplitCommandLine(argc, argv, valueNames);
+    line.command = command.name;
     if (line.Has("--help")) {
         for (const char* text : command.help) std::fputs(text, stdout);
-        return sonocap::kExitOk;
+        return std::nullopt;
     }
     for (const std::string& option : line.options) {
         bool known =
             std::find(command.flags.begin(), command.flags.end(), option) != command.flags.end();
         for (const auto& value : command.valueOptions) known = known || value.first == option;
-        if (!known) return ReportUsage(usage.c_str(), "unknown option " + option);
+        if (!known) return BadUsage(line.command, "unknown option " + option);
     }
     for (const auto& value : command.valueOptions) {
-        if (line.missingValue == value.first) return ReportUsage(usage.c_str(), value.second);
+        if (line.missingValue == value.first) return BadUsage(line.command, value.second);
     }
     if (line.operands.size() != command.operands) {
-        return ReportUsage(usage.c_str(), command.operandsText);
+        return BadUsage(line.command, command.operandsText);
     }
     return command.run(line);
+}
+
+// The command's failure is told first, then standard output's.
+int Finish(const sonocap::Outcome& failure) {
+    int status = failure ? sonocap::Report(*failure) : sonocap::kExitOk;
+    if (const sonocap::Outcome closing = sonocap::CloseStandardOutput()) {
+        const int closingStatus = sonocap::Report(*closing);
+        if (status == sonocap::kExitOk) status = closingStatus;
+    }
+    return status;
 }
 
 }  // namespace
@@ -68,34 +78,35 @@ int Run(const sonocap::CommandRow& command, int argc, char** argv) {
 int main(int argc, char** argv) {
     // A file grown past the size limit (ulimit -f) fails its write with EFBIG, which is told.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (argc < 2) return sonocap::ReportUsage(kUsage, "no command given");
+    if (argc < 2) return sonocap::Report(sonocap::BadUsage("", "no command given"));
     const char* command = argv[1];
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
         std::strcmp(command, "help") == 0) {
         std::fputs(kUsage, stdout);
-        return sonocap::FinishStandardOutput(sonocap::kExitOk);
+        return Finish(std::nullopt);
     }
     if (std::strcmp(command, "--version") == 0) {
         std::printf(
             "sonocap-cx %s\nCompaxa format: magic 0x%08X, %d-byte header, 44100 Hz, 16-bit "
             "stereo\n",
             SONOCAP_VERSION, sonocap::kCompressedMagic, sonocap::kCompressedHeaderBytes);
-        return sonocap::FinishStandardOutput(sonocap::kExitOk);
+        return Finish(std::nullopt);
     }
     for (const sonocap::CommandRow* row : kCommands) {
         if (std::strcmp(command, row->name) != 0) continue;
-        int status = sonocap::kExitBadInput;
+        sonocap::Outcome failure;
         try {
-            status = Run(*row, argc - 2, argv + 2);
+            failure = Run(*row, argc - 2, argv + 2);
         } catch (const std::bad_alloc&) {
             // The command's files are closed and its temporary output removed on the way here.
-            std::fputs("sonocap-cx: out of memory\n", stderr);
+            failure = sonocap::Failure{sonocap::kExitBadInput, "", "out of memory", std::nullopt};
         } catch (const std::system_error& error) {  // a worker thread that could not start
-            std::fprintf(stderr,
-                         "sonocap-cx: cannot start a worker thread: %s (fewer --threads?)\n",
-                         error.code().message().c_str());
+            failure = sonocap::Failure{
+                sonocap::kExitBadInput, "",
+                "cannot start a worker thread: " + error.code().message() + " (fewer --threads?)",
+                std::nullopt};
         }
-        return sonocap::FinishStandardOutput(status);
+        return Finish(failure);
     }
-    return sonocap::ReportUsage(kUsage, std::string("unknown command '") + command + "'");
+    return sonocap::Report(sonocap::BadUsage("", std::string("unknown command '") + command + "'"));
 }

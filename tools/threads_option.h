@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <thread>
 
 #include "tools/command_line.h"
+#include "tools/report.h"
 
 // --threads N of encode and decode: how many worker threads code the capture buffers. The default
 // is one per core; 1 codes them one after the other on the command's own thread.
@@ -17,25 +19,23 @@ inline constexpr char kThreadsHelp[] =
     "output is the same byte for byte. --threads 1 codes them one after the other.\n"
     "\n";
 
-// False with `problem` set when the value is not a count from 1 to kMaxThreads.
-inline bool ParseThreads(const CommandLine& line, int& threads, std::string& problem) {
+// The count of --threads, one per core without it; a usage failure when the value is not a count
+// from 1 to kMaxThreads.
+inline Outcome ParseThreads(const CommandLine& line, int& threads) {
     const unsigned cores = std::thread::hardware_concurrency();
     threads = cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxThreads));
-    if (line.missingValue == "--threads") {
-        problem = "--threads needs a count";
-        return false;
-    }
+    if (line.missingValue == "--threads") return BadUsage(line.command, "--threads needs a count");
     const auto value = line.values.find("--threads");
-    if (value == line.values.end()) return true;
+    if (value == line.values.end()) return std::nullopt;
     const std::string& text = value->second;
     const bool digits = !text.empty() && text.size() <= 3 &&
                         text.find_first_not_of("0123456789") == std::string::npos;
     if (!digits || std::stoi(text) < 1 || std::stoi(text) > kMaxThreads) {
-        problem = "--threads takes a count from 1 to " + std::to_string(kMaxThreads);
-        return false;
+        return BadUsage(line.command,
+                        "--threads takes a count from 1 to " + std::to_string(kMaxThreads));
     }
     threads = std::stoi(text);
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace sonocap

@@ -43,37 +43,36 @@ std::string SampleMismatch(uint64_t frame, int channel, int16_t decoded, int16_t
            ", the WAV has " + std::to_string(expected);
 }
 
-int VerifyWave(const std::string& path, ByteWindow& window) {
+Outcome VerifyWave(const std::string& path, ByteWindow& window) {
     WaveLayout layout;
     if (auto error = CheckWaveFile(window, layout)) {
-        return ReportError(path, WithRepairHint(*error));
+        return BadInput(path, WithRepairHint(*error));
     }
     const uint64_t frames = layout.declaredDataBytes / kBytesPerFrame;
     std::printf("%s: ok: WAV, %llu frames (%s)\n", QuotedName(path).c_str(),
                 static_cast<unsigned long long>(frames), FormatDuration(frames).c_str());
-    return kExitOk;
+    return std::nullopt;
 }
 
-int RunVerify(const CommandLine& line) {
+Outcome RunVerify(const CommandLine& line) {
     const auto value = line.values.find("--against");
     const std::string againstPath = value == line.values.end() ? "" : value->second;
     const std::vector<std::string>& operands = line.operands;
     const std::string& path = operands[0];
     if (path == "-" && againstPath == "-") {
-        return ReportUsage(kUsage, "standard input can be only one of the two files");
+        return BadUsage(line.command, "standard input can be only one of the two files");
     }
 
     InputFile in;
-    std::string reason;
-    if (!in.Open(path, reason)) return ReportError(path, reason);
+    if (auto failure = in.Open(path)) return failure;
     ByteWindow window(in);
     const RecordingKind kind = RecognizeRecording(window);
     if (kind == RecordingKind::Wave && againstPath.empty()) return VerifyWave(path, window);
     if (kind != RecordingKind::Compressed) {
-        return ReportError(path, FileError{0, kind == RecordingKind::Wave
-                                                  ? "--against compares a Compaxa file with a "
-                                                    "WAV file, and this is a WAV file"
-                                                  : "neither a Compaxa nor a WAV file"});
+        return BadInput(path, FileError{0, kind == RecordingKind::Wave
+                                               ? "--against compares a Compaxa file with a "
+                                                 "WAV file, and this is a WAV file"
+                                               : "neither a Compaxa nor a WAV file"});
     }
 
     InputFile against;
@@ -81,14 +80,12 @@ int RunVerify(const CommandLine& line) {
     WaveLayout wave;
     uint64_t waveFrames = 0;
     if (!againstPath.empty()) {
-        if (!against.Open(againstPath, reason)) return ReportError(againstPath, reason);
+        if (auto failure = against.Open(againstPath)) return failure;
         againstWindow.emplace(against);
         if (auto error = ReadWaveLayout(*againstWindow, wave)) {
-            return ReportError(againstPath, *error);
+            return BadInput(againstPath, *error);
         }
-        if (!IsRecordingFormat(wave)) {
-            return ReportError(againstPath, NotRecordingFormatText(wave));
-        }
+        if (!IsRecordingFormat(wave)) return BadInput(againstPath, NotRecordingFormatText(wave));
         waveFrames = wave.presentDataBytes / kBytesPerFrame;
     }
 
@@ -120,7 +117,7 @@ int RunVerify(const CommandLine& line) {
     };
     CompressedCheck check;
     if (auto error = CheckCompressedFile(window, check, compare)) {
-        return ReportError(path, WithRepairHint(*error));
+        return BadInput(path, WithRepairHint(*error));
     }
     std::string verdict = std::to_string(check.records) + " records, " +
                           std::to_string(check.frames) + " frames (" +
@@ -133,10 +130,10 @@ int RunVerify(const CommandLine& line) {
             waveFrames = (std::min(end, length) - wave.dataOffset) / kBytesPerFrame;
         }
         if (StoredFrames(waveFrames) != check.frames) {
-            return ReportError(
-                path, "holds " + std::to_string(check.frames) + " frames where " + againstPath +
-                          " gives " + std::to_string(StoredFrames(waveFrames)) +
-                          " stored frames (of its " + std::to_string(waveFrames) + ")");
+            return BadInput(path, "holds " + std::to_string(check.frames) + " frames where " +
+                                      againstPath + " gives " +
+                                      std::to_string(StoredFrames(waveFrames)) +
+                                      " stored frames (of its " + std::to_string(waveFrames) + ")");
         }
         verdict += ", identical to " + againstPath + " sample for sample";
         if (waveFrames > check.frames) {
@@ -147,7 +144,7 @@ int RunVerify(const CommandLine& line) {
         }
     }
     std::printf("%s: ok: %s\n", QuotedName(path).c_str(), verdict.c_str());
-    return kExitOk;
+    return std::nullopt;
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ class BytesAfterSamples : public ByteSource {
         heldBytes_ -= got;
         if (got == bytes) return std::nullopt;
         size_t more = 0;
-        std::string reason;
-        if (!in_.Read(into + got, bytes - got, more, reason)) return reason;
+        if (auto failure = in_.Read(into + got, bytes - got, more)) return failure->error;
         got += more;
         return std::nullopt;
     }
@@ -45,7 +44,7 @@ class BytesAfterSamples : public ByteSource {
 
 }  // namespace
 
-std::optional<FileError> CheckAfterSamples(InputFile& in, WaveStream& stream) {
+Outcome CheckAfterSamples(InputFile& in, WaveStream& stream) {
     if (stream.toEnd) return std::nullopt;
     const uint64_t end = stream.layout.dataOffset + stream.dataBytes;
     const size_t held =
@@ -54,36 +53,38 @@ std::optional<FileError> CheckAfterSamples(InputFile& in, WaveStream& stream) {
     ByteWindow rest(source, 64 << 10);
     const uint64_t chunks = EndOfWholeChunks(rest, 0);
     const uint64_t length = rest.Length();
-    if (rest.Error()) return FileError{end + length, *rest.Error()};
+    if (rest.Error()) return BadInput(in.Path(), FileError{end + length, *rest.Error()});
     if (chunks == length) return std::nullopt;
-    return FileError{stream.layout.dataOffset - 4,
-                     "data size field " + std::to_string(stream.dataBytes) +
-                         " does not match the " + std::to_string(stream.dataBytes + length) +
-                         " bytes after the data chunk's header"};
+    return BadInput(in.Path(),
+                    WithRepairHint(FileError{stream.layout.dataOffset - 4,
+                                             "data size field " + std::to_string(stream.dataBytes) +
+                                                 " does not match the " +
+                                                 std::to_string(stream.dataBytes + length) +
+                                                 " bytes after the data chunk's header"}));
 }
 
-std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream) {
+Outcome OpenWaveStream(InputFile& in, WaveStream& stream) {
     stream = WaveStream{};
-    std::string reason;
+    const auto fault = [&in](uint64_t offset, std::string message) {
+        return BadInput(in.Path(), FileError{offset, std::move(message)});
+    };
     bool atEnd = false;
     for (size_t want = kFirstRead;; want *= 2) {
         const size_t had = stream.head.size();
         stream.head.resize(want);
         size_t got = 0;
-        if (!in.Read(stream.head.data() + had, want - had, got, reason)) {
-            return FileError{0, reason};
-        }
+        if (auto failure = in.Read(stream.head.data() + had, want - had, got)) return failure;
         stream.head.resize(had + got);
         atEnd = had + got < want;
         const auto error = ReadWaveLayout(stream.head.data(), stream.head.size(), stream.layout);
         // Until the input ends, a fault may only mean that the chunks go on beyond what was read.
         if (!error) break;
-        if (atEnd || want >= kLargestHead) return error;
+        if (atEnd || want >= kLargestHead) return BadInput(in.Path(), *error);
     }
     const WaveLayout& wave = stream.layout;
     if (!IsRecordingFormat(wave)) {
-        return FileError{
-            20, DescribeWaveFormat(wave) + ": only " + kRecordingFormatText + " can be encoded"};
+        return fault(
+            20, DescribeWaveFormat(wave) + ": only " + kRecordingFormatText + " can be encoded");
     }
     const uint64_t sizeField = wave.dataOffset - 4;
     const uint32_t declared = wave.declaredDataBytes;
@@ -97,25 +98,23 @@ std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream) {
     const uint64_t present =
         in.IsRegular() ? in.LengthAtOpen() - wave.dataOffset : stream.head.size() - wave.dataOffset;
     if (lengthKnown && declared == 0 && present > 0) {
-        return FileError{sizeField, "data chunk of 0 bytes with " + std::to_string(present) +
-                                        " bytes behind it: an unfinished recording? "
-                                        "sonocap-cx repair rebuilds its header"};
+        return fault(sizeField, "data chunk of 0 bytes with " + std::to_string(present) +
+                                    " bytes behind it: an unfinished recording? "
+                                    "sonocap-cx repair rebuilds its header");
     }
     if (lengthKnown && present < declared) {
-        return FileError{sizeField, "data chunk declares " + std::to_string(declared) +
-                                        " bytes but the file holds only " +
-                                        std::to_string(present)};
+        return fault(sizeField, "data chunk declares " + std::to_string(declared) +
+                                    " bytes but the file holds only " + std::to_string(present));
     }
     if (declared % kBytesPerFrame != 0) {
-        return FileError{sizeField, "data chunk of " + std::to_string(declared) +
-                                        " bytes is not a whole number of frames"};
+        return fault(sizeField, "data chunk of " + std::to_string(declared) +
+                                    " bytes is not a whole number of frames");
     }
     stream.dataBytes = declared;
     return std::nullopt;
 }
 
-std::optional<FileError> ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes,
-                                     size_t& got) {
+Outcome ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes, size_t& got) {
     got = 0;
     if (!stream.toEnd)
         bytes =
@@ -127,16 +126,16 @@ std::optional<FileError> ReadSamples(InputFile& in, WaveStream& stream, uint8_t*
     }
     if (got < bytes) {
         size_t more = 0;
-        std::string reason;
-        if (!in.Read(into + got, bytes - got, more, reason)) return FileError{0, reason};
+        if (auto failure = in.Read(into + got, bytes - got, more)) return failure;
         got += more;
     }
     stream.samplesRead += got;
     if (got < bytes && !stream.toEnd) {
-        return FileError{stream.layout.dataOffset - 4, "data chunk declares " +
-                                                           std::to_string(stream.dataBytes) +
-                                                           " bytes but the input holds only " +
-                                                           std::to_string(stream.samplesRead)};
+        return BadInput(
+            in.Path(),
+            FileError{stream.layout.dataOffset - 4,
+                      "data chunk declares " + std::to_string(stream.dataBytes) +
+                          " bytes but the input holds only " + std::to_string(stream.samplesRead)});
     }
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 
 #include "codec/file_error.h"
 #include "codec/wave_reader.h"
+#include "tools/report.h"
 
 // The WAV file that encode reads front to back, from a file or a pipe: its chunks up to the
 // samples are read and checked first, the samples then come in pieces.
@@ -25,17 +26,15 @@ struct WaveStream {
 };
 
 // Reads and checks the head of the WAV: a recording's format, a data size that the input can
-// hold in whole frames, not an unfinished recording. An error names the offset of the fault, or
-// (offset 0, kInputChanged or the system's reason) a failed read.
-std::optional<FileError> OpenWaveStream(InputFile& in, WaveStream& stream);
+// hold in whole frames, not an unfinished recording. A fault is told with its offset.
+Outcome OpenWaveStream(InputFile& in, WaveStream& stream);
 
 // Up to `bytes` more bytes of samples into `into`; fewer only at the end of the samples. An input
-// that ends before the data size it declared is an error.
-std::optional<FileError> ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes,
-                                     size_t& got);
+// that ends before the data size it declared is a failure.
+Outcome ReadSamples(InputFile& in, WaveStream& stream, uint8_t* into, size_t bytes, size_t& got);
 
 // After the samples: the rest of the input must be whole chunks (LIST and the like). Other bytes
-// there are samples behind a data size written short, as info and verify report it.
-std::optional<FileError> CheckAfterSamples(InputFile& in, WaveStream& stream);
+// there are samples behind a data size written short, as info and verify report them.
+Outcome CheckAfterSamples(InputFile& in, WaveStream& stream);
 
 }  // namespace sonocap

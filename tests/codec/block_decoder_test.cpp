@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "codec/block_encoder.h"
+#include "codec/little_endian.h"
 #include "tests/codec/worked_packets.h"
 
 namespace sonocap {
@@ -24,6 +26,23 @@ TEST_P(WorkedPacketDecodeTest, RestoresTheFrames) {
     frames.resize(packet.frames.size());
     EXPECT_EQ(frames, packet.frames);
     EXPECT_EQ(static_cast<size_t>(result.wordsUsed), packet.words.size());
+}
+
+TEST_P(WorkedPacketDecodeTest, StoredBytesDecodeAlikeAtEveryAlignment) {
+    const test::WorkedPacket& packet = GetParam();
+    for (size_t shift = 0; shift < 8; ++shift) {
+        // Exactly the packet's bytes after `shift` others, so that a read beyond shows.
+        std::vector<uint8_t> stored(shift + 4 * packet.words.size());
+        for (size_t i = 0; i < packet.words.size(); ++i) {
+            StoreLE32(stored.data() + shift + 4 * i, packet.words[i]);
+        }
+        std::vector<int16_t> frames(2 * kMaxBlockFrames);
+        const DecodeResult result = BlockDecoder::decodeStoredBlock(
+            stored.data() + shift, packet.words.size(), frames.data());
+        ASSERT_EQ(result.status, DecodeStatus::Ok) << "shift " << shift;
+        frames.resize(packet.frames.size());
+        EXPECT_EQ(frames, packet.frames) << "shift " << shift;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockDecoder, WorkedPacketDecodeTest,
@@ -87,6 +106,14 @@ TEST(BlockDecoder, RandomWordsNeverReadOutsideThePacket) {
         for (uint32_t& w : words) w = random();
         if (count > 0) words[0] &= 0x03FF000F;  // small frame counts, any lengths and orders
         const DecodeResult result = BlockDecoder::decodeBlock(words.data(), count, frames.data());
+        // The stored form, one byte off the words' alignment, reads exactly as far and finds
+        // the same.
+        std::vector<uint8_t> stored(1 + 4 * count);
+        for (size_t i = 0; i < count; ++i) StoreLE32(stored.data() + 1 + 4 * i, words[i]);
+        const DecodeResult fromBytes =
+            BlockDecoder::decodeStoredBlock(stored.data() + 1, count, frames.data());
+        EXPECT_EQ(fromBytes.status, result.status);
+        EXPECT_EQ(fromBytes.wordsUsed, result.wordsUsed);
         if (result.status == DecodeStatus::Ok) {
             ++decoded;
             EXPECT_EQ(static_cast<size_t>(result.wordsUsed), count);
@@ -95,6 +122,57 @@ TEST(BlockDecoder, RandomWordsNeverReadOutsideThePacket) {
         }
     }
     EXPECT_GT(decoded, 0);
+}
+
+// Where the codes of a well-formed header end, read one bit at a time as the format describes
+// them; nothing when they run past the words.
+std::optional<uint64_t> CodeBitsOneByOne(const std::vector<uint32_t>& words) {
+    const uint32_t header = words[0];
+    const uint64_t total = 32 * uint64_t{words.size() - 1};
+    uint64_t at = 0;
+    const auto take = [&](unsigned count) {
+        uint32_t v = 0;
+        for (unsigned b = 0; b < count; ++b, ++at)
+            v |= ((words[1 + at / 32] >> (at % 32)) & 1u) << b;
+        return v;
+    };
+    for (const unsigned k : {((header >> 16) & 0xF) + 1, ((header >> 20) & 0xF) + 1}) {
+        for (uint32_t i = 0; i < (header & 0xFFFF); ++i) {
+            if (at + k > total) return std::nullopt;
+            if (take(k) != 0) continue;
+            if (at + 16 > total) return std::nullopt;
+            take(16);
+        }
+    }
+    return at;
+}
+
+TEST(BlockDecoder, CodesEndWhereABitByBitReadingEndsThem) {
+    // Packets long enough for the reader's four-at-a-time path, with escapes everywhere (a code
+    // of k random bits is an escape once in 2^k).
+    std::mt19937 random(777);
+    std::vector<int16_t> frames(2 * kMaxBlockFrames);
+    int truncated = 0;
+    for (int round = 0; round < 5000; ++round) {
+        std::vector<uint32_t> words(1 + random() % 300);
+        for (uint32_t& w : words) w = random();
+        words[0] &= 0x00FF00FF;  // up to 255 frames, order 2, any code lengths but 16
+        if ((words[0] >> 16 & 0xF) == 0xF) words[0] &= ~0x000F0000u;
+        if ((words[0] >> 20 & 0xF) == 0xF) words[0] &= ~0x00F00000u;
+        const DecodeResult result =
+            BlockDecoder::decodeBlock(words.data(), words.size(), frames.data());
+        const std::optional<uint64_t> end = CodeBitsOneByOne(words);
+        if (!end) {
+            ++truncated;
+            EXPECT_EQ(result.status, DecodeStatus::Truncated) << "round " << round;
+            continue;
+        }
+        EXPECT_NE(result.status, DecodeStatus::Truncated) << "round " << round;
+        EXPECT_EQ(static_cast<uint64_t>(result.wordsUsed), 1 + (*end + 31) / 32)
+            << "round " << round;
+    }
+    EXPECT_GT(truncated, 0);
+    EXPECT_LT(truncated, 5000);
 }
 
 }  // namespace

@@ -32,8 +32,7 @@ class TemporaryFile {
 TEST(InputFile, IsReadThroughAWindowSmallerThanIt) {
     TemporaryFile file(100000);
     InputFile in;
-    std::string error;
-    ASSERT_TRUE(in.Open(file.path(), error)) << error;
+    ASSERT_FALSE(in.Open(file.path()));
     ByteWindow window(in, 4096);
     EXPECT_EQ(window.Reach(99990, 20), 10u);
     EXPECT_EQ(*window.At(99999), 'x');
@@ -46,8 +45,7 @@ TEST(InputFile, AFileThatChangesSizeWhileReadIsAnError) {
     for (const off_t newSize : {off_t{5000}, off_t{200000}}) {
         TemporaryFile file(100000);
         InputFile in;
-        std::string error;
-        ASSERT_TRUE(in.Open(file.path(), error)) << error;
+        ASSERT_FALSE(in.Open(file.path()));
         ASSERT_EQ(truncate(file.path().c_str(), newSize), 0);
         ByteWindow window(in, 4096);
         window.Reach(99000, 2000);
@@ -59,21 +57,23 @@ TEST(InputFile, AFileThatChangesSizeWhileReadIsAnError) {
 TEST(InputFile, AStreamedFileCutShortIsAnError) {
     TemporaryFile file(100000);
     InputFile in;
-    std::string error;
-    ASSERT_TRUE(in.Open(file.path(), error)) << error;
+    ASSERT_FALSE(in.Open(file.path()));
     uint8_t buffer[60000];
     size_t got = 0;
-    ASSERT_TRUE(in.Read(buffer, sizeof buffer, got, error)) << error;
+    ASSERT_FALSE(in.Read(buffer, sizeof buffer, got));
     ASSERT_EQ(truncate(file.path().c_str(), 70000), 0);
-    EXPECT_FALSE(in.Read(buffer, sizeof buffer, got, error));
-    EXPECT_EQ(error, kInputChanged);
+    const Outcome failure = in.Read(buffer, sizeof buffer, got);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->error, kInputChanged);
+    EXPECT_EQ(failure->subject, file.path());
 }
 
 TEST(InputFile, ADirectoryIsRefused) {
     InputFile in;
-    std::string error;
-    EXPECT_FALSE(in.Open("/tmp", error));
-    EXPECT_EQ(error, "Is a directory");
+    const Outcome failure = in.Open("/tmp");
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->error, "Is a directory");
+    EXPECT_EQ(failure->status, kExitBadInput);
 }
 
 }  // namespace

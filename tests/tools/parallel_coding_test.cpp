@@ -40,7 +40,10 @@ int RunCommand(const CommandRow& command, std::vector<std::string> args) {
     for (std::string& a : args) argv.push_back(a.data());
     std::vector<const char*> valueOptions;
     for (const auto& option : command.valueOptions) valueOptions.push_back(option.first.c_str());
-    return command.run(SplitCommandLine(static_cast<int>(argv.size()), argv.data(), valueOptions));
+    CommandLine line = SplitCommandLine(static_cast<int>(argv.size()), argv.data(), valueOptions);
+    line.command = command.name;
+    const Outcome failure = command.run(line);
+    return failure ? Report(*failure) : kExitOk;
 }
 
 void WriteWave(const std::string& path, const std::vector<int16_t>& samples) {

@@ -37,9 +37,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     InputFile source;
-    std::string reason;
     WaveLayout layout;
-    if (!source.Open(argv[2], reason)) return 1;
+    if (source.Open(argv[2])) return 1;
     ByteWindow window(source);
     if (ReadWaveLayout(window, layout) || !IsRecordingFormat(layout)) {
         std::fprintf(stderr, "recording_until_killed: %s: not a recording's WAV file\n", argv[2]);

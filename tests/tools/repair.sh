@@ -243,6 +243,8 @@ for n in 1 2 3 4 5 6; do
     "$cx" repair "$work/torn.cx" >"$work/out" 2>&1
   if cmp -s "$work/torn.cx" "$work/torn-whole.cx"; then
     ls "$work" | grep -q "torn.cx.*backup" && fail "interrupted at write $n: untouched but backups left"
+    grep -q "interrupted before it was written; left untouched" "$work/out" ||
+      fail "interrupted at write $n: untouched without saying so"
   else
     "$cx" verify "$work/torn.cx" >/dev/null 2>&1 || fail "interrupted at write $n: half a repair"
     [ -e "$work/torn.cx.header-backup" ] && [ -e "$work/torn.cx.tail-backup" ] ||

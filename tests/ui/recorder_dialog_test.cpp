@@ -660,12 +660,7 @@ class RecorderDialogTest : public QObject {
             dialog->ShowHelp();
             QTextBrowser* viewer = HelpViewerOf(dialog.get());
             QCOMPARE(viewer->screen(), on);
-            QVERIFY2(on->availableGeometry().contains(viewer->frameGeometry()),
-                     qPrintable(QString("%1x%2 at %3,%4")
-                                    .arg(viewer->frameGeometry().width())
-                                    .arg(viewer->frameGeometry().height())
-                                    .arg(viewer->frameGeometry().x())
-                                    .arg(viewer->frameGeometry().y())));
+            QVERIFY(on->availableGeometry().contains(viewer->frameGeometry()));
             viewer->activateWindow();
             QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(viewer));
             QVERIFY(viewer->toPlainText().contains("sonocap-cx"));

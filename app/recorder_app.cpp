@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "engine/capture_session.h"
 #include "engine/program_state.h"
@@ -46,14 +47,19 @@ void CloseModalWindows(const QWidget* keep) {
 // no window to tell anything in.
 bool windowRunning = false;
 
+// What ending the program involves now, after "sonocap: <cause>: ".
+const char* EndingText() {
+    return recording != 0 ? "ending; a running recording is finished first" : "ending";
+}
+
 void FinishAtExit() {
     if (!windowRunning) return;
     windowRunning = false;
     // Qt's boxes are gone with the display: a failed save is told on standard error.
     static platform::ConsoleMessageSink console;
     platform::Install<platform::MessageSink>(&console);
-    platform::Current<platform::EventLog>().Write(
-        "sonocap: the display went away: ending; a running recording is finished first");
+    platform::Current<platform::EventLog>().Write(std::string("sonocap: the display went away: ") +
+                                                  EndingText());
     recording = 0;
     StopRecording();
     SaveSettings();
@@ -67,16 +73,15 @@ int RunRecorderApp(const std::function<void(RecorderDialog&)>& aboutToRun) {
     platform::QtTerminationSignals terminationSignals;
     RecorderDialog* running = nullptr;
     bool ending = false;
-    QObject::connect(&terminationSignals, &platform::QtTerminationSignals::Arrived,
-                     [&](int number) {
-                         if (ending) return;
-                         ending = true;
-                         platform::Current<platform::EventLog>().Write(
-                             std::string("sonocap: ") + strsignal(number) +
-                             ": ending; a running recording is finished first");
-                         CloseModalWindows(running);
-                         if (running != nullptr) running->CloseRecorder();
-                     });
+    QObject::connect(
+        &terminationSignals, &platform::QtTerminationSignals::Arrived, [&](int number) {
+            if (ending) return;
+            ending = true;
+            platform::Current<platform::EventLog>().Write(std::string("sonocap: ") +
+                                                          strsignal(number) + ": " + EndingText());
+            CloseModalWindows(running);
+            if (running != nullptr) running->CloseRecorder();
+        });
 
     // Qt's styles draw every control with its 3D look already; there is nothing to switch on.
     BuildDbTable();

@@ -58,6 +58,8 @@ struct CaptureSession {
     platform::WindowHandle callbackWindow = platform::kNoWindow;
     platform::FileHandle file = platform::kNoFile;
     char filePath[kFilePathBytes] = {};
+    // A chosen path that filePath cannot hold, kept only to name it in the line that refuses it.
+    std::string refusedPath;
     // The recording file's directory, where the free space is measured.
     std::string driveRoot;
 

@@ -20,6 +20,7 @@ std::string DirectoryOfPath(const std::string& path) {
 int32_t ChooseRecordingFile() {
     CaptureSession& s = captureSession;
     s.filePath[0] = '\0';
+    s.refusedPath.clear();
 
     platform::SaveFileRequest request;
     request.owner = ownerWindow;
@@ -43,6 +44,7 @@ int32_t ChooseRecordingFile() {
     if (chosen.empty()) return 0;
     // Cutting a longer path would name another file; an embedded NUL likewise.
     if (chosen.size() >= kFilePathBytes || chosen.find('\0') != std::string::npos) {
+        s.refusedPath = chosen;
         return kPathTooLong;
     }
     std::memcpy(s.filePath, chosen.c_str(), chosen.size() + 1);

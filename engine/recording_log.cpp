@@ -75,7 +75,9 @@ void LogRecordingStarted() {
 }
 
 void LogStartFailure(StartResult result) {
-    WriteLine("recording not started: " + ResultWithDetail(result));
+    const CaptureSession& s = captureSession;
+    LogAbout(result == kPathTooLong ? s.refusedPath : std::string(s.filePath),
+             "recording not started: " + ResultWithDetail(result));
 }
 
 void LogRecordingStopped() {

@@ -1,6 +1,7 @@
 #include "ui/help_viewer.h"
 
 #include <QFileInfo>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
@@ -30,6 +31,25 @@ void FitWidth(QTextBrowser* viewer) {
     document->setTextWidth(room);
     const int needed = static_cast<int>(std::ceil(document->size().width()));
     viewer->resize(std::max(kHelpWidth, needed + chrome), viewer->height());
+}
+
+// Within the free area of the screen the recorder is on, frame and all: a small screen or a
+// large scale gets a shorter window that scrolls. A frame the window system has not reported yet
+// (before the first show) is reckoned as a title bar.
+void FitScreen(QTextBrowser* viewer, QScreen* screen) {
+    viewer->setScreen(screen);
+    const QRect area = screen->availableGeometry();
+    QSize frame = viewer->frameGeometry().size() - viewer->size();
+    if (frame.isNull()) {
+        frame = QSize(0, viewer->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, viewer));
+    }
+    viewer->resize(std::min(viewer->width(), area.width() - frame.width()),
+                   std::min(viewer->height(), area.height() - frame.height()));
+    const QRect outer(viewer->pos(), viewer->size() + frame);
+    if (!area.contains(outer)) {
+        viewer->move(std::max(area.left(), std::min(outer.x(), area.right() + 1 - outer.width())),
+                     std::max(area.top(), std::min(outer.y(), area.bottom() + 1 - outer.height())));
+    }
 }
 
 }  // namespace
@@ -63,6 +83,7 @@ void ShowHelpIndex(QWidget* window) {
                             .arg(path.toHtmlEscaped()));
     }
     FitWidth(viewer);
+    FitScreen(viewer, window->screen());
     viewer->moveCursor(QTextCursor::Start);
     viewer->verticalScrollBar()->setValue(0);
     viewer->show();

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 
 #include <cerrno>
 #include <vector>
@@ -54,7 +55,17 @@ std::uint32_t PosixProgramStarter::Start(const std::string& program, const std::
     const int error =
         ::posix_spawn(&child, programText.data(), nullptr, &attributes, arguments, environ);
     ::posix_spawnattr_destroy(&attributes);
-    return error == 0 ? kStartSucceeded : StartFailure(error);
+    if (error != 0) return StartFailure(error);
+    started_ = child;
+    return kStartSucceeded;
+}
+
+bool PosixProgramStarter::Ended() {
+    if (started_ <= 0) return false;
+    // With SIGCHLD ignored the system reaps an ended child at once: then it is no child any
+    // more (ECHILD), which a process of another parent reusing its number cannot change.
+    const pid_t waited = ::waitpid(started_, nullptr, WNOHANG);
+    return waited == started_ || (waited < 0 && errno == ECHILD);
 }
 
 }  // namespace sonocap::uninstall

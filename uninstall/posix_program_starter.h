@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include "uninstall/program_starter.h"
 
 namespace sonocap::uninstall {
@@ -10,6 +12,10 @@ namespace sonocap::uninstall {
 class PosixProgramStarter : public ProgramStarter {
   public:
     std::uint32_t Start(const std::string& program, const std::string& argument) override;
+    bool Ended() override;
+
+  private:
+    pid_t started_ = 0;
 };
 
 }  // namespace sonocap::uninstall

@@ -20,6 +20,8 @@ class ProgramStarter {
   public:
     virtual ~ProgramStarter() = default;
     virtual std::uint32_t Start(const std::string& program, const std::string& argument) = 0;
+    // Whether the program started last has ended; false while it runs or when this cannot tell.
+    virtual bool Ended() = 0;
 };
 
 }  // namespace sonocap::uninstall

@@ -87,8 +87,12 @@ UninstallOutcome RunUninstall(UninstallLayers& layers) {
     const std::string marker = InDirectory(installDirectory, kMarkerName);
     int handle = -1;
     for (int attempt = 1;; ++attempt) {
+        // An installer that has ended without answering (one that could not write into its
+        // folder) never will. Asked before the look, so that an answer written as it ended counts.
+        const bool installerEnded = layers.starter.Ended();
         handle = layers.files.OpenShared(marker);
         if (handle >= 0) break;
+        if (installerEnded) return UninstallOutcome::MarkerNotFound;
         layers.sleeper.Sleep(kRetryWaitMs);
         if (attempt == kMaxMarkerAttempts) return UninstallOutcome::MarkerNotFound;
     }

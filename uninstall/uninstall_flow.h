@@ -47,7 +47,7 @@ enum class UninstallOutcome {
     NoKnownInstallation,  // no usable directory: the information message was shown
     InstallerNotStarted,  // the information message was shown
     NotTrusted,           // the installation is another user's or others may change it: said so
-    MarkerNotFound,       // gave up silently
+    MarkerNotFound,       // gave up silently: 62 attempts, or the installer ended without one
     InstallerKept,        // the marker did not ask for removal; only the marker was deleted
     InstallerRemoved,     // setup.exe deleted, emptied directories removed as far as allowed
 };

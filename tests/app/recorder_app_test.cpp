@@ -97,46 +97,65 @@ class RecorderAppTest : public QObject {
         rig.reset();
     }
 
+    // `told`: the log line of the way out when it came from outside the window.
     void settingsAreSavedOnceOnEveryWayOut_data() {
         QTest::addColumn<WayOut>("wayOut");
-        QTest::newRow("escape") << WayOut(
-            [](RecorderDialog& d, test::RecorderRig&) { QTest::keyClick(&d, Qt::Key_Escape); });
+        QTest::addColumn<QString>("told");
+        QTest::newRow("escape") << WayOut([](RecorderDialog& d, test::RecorderRig&) {
+            QTest::keyClick(&d, Qt::Key_Escape);
+        }) << QString();
         QTest::newRow("enter on a check box") << WayOut([](RecorderDialog& d, test::RecorderRig&) {
             QTest::keyClick(d.CompressionCheck, Qt::Key_Return);
-        });
+        }) << QString();
         QTest::newRow("close box")
-            << WayOut([](RecorderDialog& d, test::RecorderRig&) { d.close(); });
+            << WayOut([](RecorderDialog& d, test::RecorderRig&) { d.close(); }) << QString();
         QTest::newRow("escape while recording")
             << WayOut([](RecorderDialog& d, test::RecorderRig& r) {
                    r.ChooseFile("running.wav");
                    QTest::mouseClick(d.RecordButton, Qt::LeftButton);
                    QCOMPARE(recording, 1);
                    QTest::keyClick(&d, Qt::Key_Escape);
-               });
+               })
+            << QString();
         QTest::newRow("SIGTERM while recording")
             << WayOut([](RecorderDialog& d, test::RecorderRig& r) {
                    r.ChooseFile("running.wav");
                    QTest::mouseClick(d.RecordButton, Qt::LeftButton);
                    QCOMPARE(recording, 1);
                    raise(SIGTERM);
-               });
-        QTest::newRow("SIGHUP") << WayOut(
-            [](RecorderDialog&, test::RecorderRig&) { raise(SIGHUP); });
+               })
+            << "sonocap: Terminated: ending; a running recording is finished first";
+        QTest::newRow("SIGTERM while idle")
+            << WayOut([](RecorderDialog&, test::RecorderRig&) { raise(SIGTERM); })
+            << "sonocap: Terminated: ending";
+        QTest::newRow("SIGHUP") << WayOut([](RecorderDialog&, test::RecorderRig&) {
+            raise(SIGHUP);
+        }) << "sonocap: Hangup: ending";
         QTest::newRow("close box while recording")
             << WayOut([](RecorderDialog& d, test::RecorderRig& r) {
                    r.ChooseFile("running.wav");
                    QTest::mouseClick(d.RecordButton, Qt::LeftButton);
                    d.close();
-               });
+               })
+            << QString();
     }
     void settingsAreSavedOnceOnEveryWayOut() {
         QFETCH(WayOut, wayOut);
+        QFETCH(QString, told);
         WriteValidParameterFile();
         RunUntil(wayOut);
         QCOMPARE(Saves(), 1);
         QCOMPARE(recording, 0);
         QVERIFY(captureSession.device == nullptr);
         QVERIFY(witness.titles.empty());
+        // The take's own lines name its file; whatever else was logged is the way out's.
+        QStringList others;
+        for (const std::string& line : rig->log.lines) {
+            if (line.find(rig->Directory()) == std::string::npos) {
+                others << QString::fromStdString(line);
+            }
+        }
+        QCOMPARE(others, told.isEmpty() ? QStringList() : QStringList{told});
     }
 
     void switchesChangedInTheWindowSurviveTheRestart() {

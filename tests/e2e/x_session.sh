@@ -88,7 +88,9 @@ start_feeder() {
     session_pids+=("$feeder_pid")
 }
 
-# Copies the recorder and its help file into a fresh directory $1 (no parameter file).
+# Copies the recorder and its help file into a fresh directory $1, without the build folder's
+# parameter file: the copy starts as a folder without settings does, with the parameter-file
+# message.
 fresh_copy() {
     mkdir -p "$1"
     cp "$build_dir/sonocap" "$build_dir/sonocap.hlp" "$1/"

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
@@ -638,12 +639,28 @@ class RecorderDialogTest : public QObject {
         programDirectory = saved;
     }
 
+    // `screen`: the test's screen the recorder is on (tests/ui/CMakeLists.txt sets them up), and
+    // how many pixels high it is.
+    void helpWindowFitsItsTextAndClosesOnEscapeAndCtrlW_data() {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<int>("pixelsHigh");
+        QTest::newRow("usual screen") << 0 << 800;
+        QTest::newRow("1000 pixels high at scale 2") << 1 << 1000;
+    }
     void helpWindowFitsItsTextAndClosesOnEscapeAndCtrlW() {
+        QFETCH(int, screen);
+        QFETCH(int, pixelsHigh);
+        QScreen* on = QGuiApplication::screens().value(screen);
+        QVERIFY(on != nullptr);
+        QCOMPARE(qRound(on->geometry().height() * on->devicePixelRatio()), pixelsHigh);
+        dialog->setScreen(on);
         const std::string saved = programDirectory;
         programDirectory = SONOCAP_SOURCE_DIR "/ui/help/";
         for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence("Ctrl+W")}) {
             dialog->ShowHelp();
             QTextBrowser* viewer = HelpViewerOf(dialog.get());
+            QCOMPARE(viewer->screen(), on);
+            QVERIFY(on->availableGeometry().contains(viewer->frameGeometry()));
             viewer->activateWindow();
             QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(viewer));
             QVERIFY(viewer->toPlainText().contains("sonocap-cx"));

@@ -44,6 +44,7 @@ class FakeUninstallPlatform : public ProgramStarter,
     bool Exists(const std::string& path) const;
 
     std::uint32_t Start(const std::string& program, const std::string& argument) override;
+    bool Ended() override { return nowMs >= installerEndsAtMs; }
     void Show(const std::string& title, const std::string& text) override;
     void Sleep(std::uint32_t ms) override;
     int OpenShared(const std::string& path) override;
@@ -57,6 +58,7 @@ class FakeUninstallPlatform : public ProgramStarter,
     std::vector<std::string> log;
     std::uint64_t nowMs = 0;
     std::uint32_t startResult = kStartSucceeded;
+    std::uint64_t installerEndsAtMs = UINT64_MAX;  // runs on unless a test ends it
     std::vector<std::uint64_t> openTimesMs;
     std::vector<std::pair<std::string, std::string>> shownMessages;  // title, text
     std::set<std::string> directories;

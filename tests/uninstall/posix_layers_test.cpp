@@ -136,6 +136,7 @@ TEST_F(PosixLayersTest, StartDoesNotWait) {
     const auto before = std::chrono::steady_clock::now();
     EXPECT_GE(starter.Start(program, "2"), kStartSucceeded);
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_FALSE(starter.Ended());
 }
 
 TEST_F(PosixLayersTest, FinishedProgramLeavesNoZombie) {
@@ -151,6 +152,7 @@ TEST_F(PosixLayersTest, FinishedProgramLeavesNoZombie) {
     }
     EXPECT_EQ(reaped, -1);
     EXPECT_EQ(errno, ECHILD);
+    EXPECT_TRUE(starter.Ended());
 }
 
 TEST_F(PosixLayersTest, StartedProgramDoesNotInheritTheIgnoredChildSignal) {

@@ -16,6 +16,9 @@
 #                     nobody's store folder: the machine's store (a fresh /etc/xdg in a private
 #                     mount namespace) is written, nobody's home is not touched; nobody's
 #                     helper then says whose the installation is
+#   ... package       the package manager's installation in a folder that root may not write
+#                     (a read-only /usr): setup.exe says whose it is and cannot leave its answer;
+#                     the helper ends at its first look, not after 67 s, and nothing changes
 set -u
 helper=$1
 scenario=$2
@@ -148,9 +151,27 @@ otherhome)
     grep -q "belongs to root" "$root/stderr" || fail "nobody's helper said: $(cat "$root/stderr")"
     [ -x "$root/usr-local/lib/sonocap/setup.exe" ] || fail "the installation was touched"
     ;;
+package)
+    make_installation "$root/usr"
+    program=$root/usr/lib/sonocap
+    SONOCAP_REGISTRY="$store" "$program/setup.exe" 1 >/dev/null || fail "not registered"
+    echo packaged >>"$program/sonocap.manifest"
+    before=$(tree "$root/usr")
+    export root program store
+    start_ms=$(($(date +%s%N) / 1000000))
+    unshare -m bash -c 'mount --bind "$program" "$program" &&
+        mount -o remount,bind,ro "$program" || exit 9
+        env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM SONOCAP_REGISTRY="$store" \
+            "$root/usr/bin/sonocap-uninstall" 2>"$root/stderr"' || fail "namespace run ended with $?"
+    ms=$(elapsed "$start_ms")
+    grep -q "installed by the system's package manager" "$root/stderr" ||
+        fail "message: $(cat "$root/stderr")"
+    [ "$(tree "$root/usr")" = "$before" ] || fail "the installation changed"
+    [ "$ms" -lt 7000 ] || fail "took $ms ms"
+    ;;
 esac
 case $scenario in
-rootrefuses | twoprefixes | rerun | linkprefix | otherhome)
+rootrefuses | twoprefixes | rerun | linkprefix | otherhome | package)
     echo "ok: $scenario${ms:+ in $ms ms}"
     exit 0
     ;;

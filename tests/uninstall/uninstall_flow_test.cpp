@@ -10,6 +10,7 @@ namespace sonocap::uninstall {
 namespace {
 
 using Log = std::vector<std::string>;
+constexpr std::uint64_t kNever = UINT64_MAX;
 
 // An installation of Sonocap in `directory`, with its installer and the program's own file.
 class UninstallFlowTest : public testing::Test {
@@ -103,6 +104,7 @@ struct LateMarkerCase {
     std::uint64_t answerAtMs;
     UninstallOutcome expected;
     int expectedOpens;
+    std::uint64_t installerEndsAtMs = kNever;
 };
 
 std::ostream& operator<<(std::ostream& out, const LateMarkerCase& c) {
@@ -114,16 +116,24 @@ class LateMarker : public UninstallFlowTest, public testing::WithParamInterface<
 TEST_P(LateMarker, CountsAttempts) {
     Install("/X", 2u);
     AnswerAt("/X", "\x01", GetParam().answerAtMs);
+    platform.installerEndsAtMs = GetParam().installerEndsAtMs;
     EXPECT_EQ(Run(), GetParam().expected);
     EXPECT_EQ(Opens(), GetParam().expectedOpens);
 }
 
-// The 62nd attempt comes 5 s + 61 s after the start.
+// The 62nd attempt comes 5 s + 61 s after the start. An installer that has ended without an
+// answer is looked for once more, no longer.
 INSTANTIATE_TEST_SUITE_P(
     Cases, LateMarker,
     testing::Values(LateMarkerCase{"SecondAttempt", 5001, UninstallOutcome::InstallerRemoved, 2},
                     LateMarkerCase{"LastAttempt", 66000, UninstallOutcome::InstallerRemoved, 62},
-                    LateMarkerCase{"JustTooLate", 66001, UninstallOutcome::MarkerNotFound, 62}));
+                    LateMarkerCase{"JustTooLate", 66001, UninstallOutcome::MarkerNotFound, 62},
+                    LateMarkerCase{"InstallerEndedAtOnceWithout", kNever,
+                                   UninstallOutcome::MarkerNotFound, 1, 100},
+                    LateMarkerCase{"InstallerEndedLaterWithout", kNever,
+                                   UninstallOutcome::MarkerNotFound, 4, 7500},
+                    LateMarkerCase{"AnswerAsTheInstallerEnds", 6000,
+                                   UninstallOutcome::InstallerRemoved, 2, 6000}));
 
 struct AnswerCase {
     const char* name;

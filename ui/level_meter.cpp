@@ -91,7 +91,10 @@ void LevelMeter::Draw(QPainter& painter, const QRect& area) {
 void LevelMeter::PaintSegments(int32_t lit) {
     const int32_t greenEnd = SegmentLimit(width * kGreenZoneEnd);
     const int32_t yellowEnd = SegmentLimit(width * kYellowZoneEnd);
-    for (int32_t x = 0; x < width - kSegmentWidth; x += kSegmentPitch) {
+    // Only the segments between the old and the new limit change; the first picture is whole.
+    const int32_t first = drawnLit_ < 0 ? 0 : (drawnLit_ < lit ? drawnLit_ : lit);
+    const int32_t end = drawnLit_ < 0 ? width : (drawnLit_ < lit ? lit : drawnLit_);
+    for (int32_t x = first; x < end && x < width - kSegmentWidth; x += kSegmentPitch) {
         const bool on = x < lit;
         QRgb colour;
         if (x < greenEnd) {

@@ -201,6 +201,10 @@ class LevelMeterTest : public QObject {
         QCOMPARE(paints.painted.boundingRect(), QRect(0, 0, 36, kHeight));
         const QImage shown = meter.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(shown, meter.Surface());
+        // Falling back, the segments go dark again and keep their zones.
+        meter.targetLevel = 0.0f;
+        QTRY_COMPARE_WITH_TIMEOUT(Count(meter.Surface()).litGreen, 0, 2000);
+        QCOMPARE(Count(meter.Surface()).green, 43);
     }
 
     void belowZeroLightsNothing() {

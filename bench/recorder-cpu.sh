@@ -9,11 +9,15 @@
 # PortAudio's audio path). The medians of all runs and the recorder's ratios close the report.
 #
 #   bench/recorder-cpu.sh [BUILD_DIR=build] [RUNS=3] [REST_S=30] [RECORD_S=60] [PIECE=441]
+#                         [SOURCE=pipe]
 #
-# The music reaches the test source in pieces of PIECE frames (441: every 10 ms). The audio
-# server hands each piece on to the recorder as it comes, so PIECE sets how often the
-# recorder's audio threads wake: 1024 is the pace at which a device source delivers what the
-# recorder asks for (1024-frame periods).
+# SOURCE pipe: the music reaches the test source (a pipe) in pieces of PIECE frames (441: every
+# 10 ms). The audio server hands each piece on to the recorder as it comes, whatever latency
+# the recorder asks for, so PIECE sets how often the recorder's audio threads wake: 1024 is
+# the pace at which a device source delivers what PortAudio asks for (1024-frame periods).
+# SOURCE monitor: the music is played into the test server's null sink at real time, and the
+# recorders and peers record the sink's monitor, a source that delivers at the latency its
+# client asks for, as a device source does (PULSE_SOURCE=testsink.monitor).
 #
 # CPU is the time the scheduler counted on a CPU for all the recorder's threads
 # (/proc/PID/task/*/schedstat, in ns) as a share of one core, with utime + stime of
@@ -29,6 +33,7 @@ runs=${2:-3}
 rest_s=${3:-30}
 record_s=${4:-60}
 piece=${5:-441}
+source_kind=${6:-pipe}
 work=$(mktemp -d "${TMPDIR:-/tmp}/sonocap-cpu-XXXXXX")
 out=$work/shots
 feeder=$build_dir/tests/e2e/fifo_feeder
@@ -52,7 +57,21 @@ use_audio_server
 start_x_server
 corpus=$(sed -n 's/^SONOCAP_CORPUS_DIR:PATH=//p' "$build_dir/CMakeCache.txt")
 sox -D "$corpus/d2_game_score.wav" -t raw "$work/signal.raw"
-start_feeder "$work/signal.raw" "$piece"
+case $source_kind in
+    pipe) start_feeder "$work/signal.raw" "$piece" ;;
+    monitor)
+        # The player reads a FIFO of its own, opened for reading and writing so that neither
+        # end waits for the other; the feeder keeps it at real time.
+        mkfifo "$work/play.fifo"
+        pacat --playback --device=testsink --raw --format=s16le --rate=44100 --channels=2 \
+            <>"$work/play.fifo" >>"$work/peer.log" 2>&1 &
+        session_pids+=("$!")
+        "$feeder" "$work/play.fifo" "$work/signal.raw" "$piece" &
+        session_pids+=("$!")
+        export PULSE_SOURCE=testsink.monitor
+        ;;
+    *) fail "SOURCE is pipe or monitor, not $source_kind" ;;
+esac
 
 # A 272-byte parameter file: the magic, the recordings folder as last directory, compression
 # and DC filter on.
@@ -171,7 +190,7 @@ for run in $(seq "$runs"); do
 done
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; print m }'; }
-echo "medians of $runs runs (CPU as a share of one core; music in pieces of $piece frames):"
+echo "medians of $runs runs (CPU as a share of one core; $source_kind source, music in pieces of $piece frames):"
 printf '  at rest (%s s):                                  %6s %%  %7s wake-ups/s\n' "$rest_s" \
     "$(median "${rest_cpu[@]}")" "$(median "${rest_wake[@]}")"
 for backend in pulse portaudio; do

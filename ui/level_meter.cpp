@@ -50,19 +50,51 @@ float LevelMeter::NextLevel() const {
     return next > 1.0f ? 1.0f : next;
 }
 
-void LevelMeter::Draw(QPainter& painter) {
-    shownLevel = NextLevel();
+int32_t LevelMeter::LitLimit(float level) const {
+    const int32_t lit = SegmentLimit(width * static_cast<double>(level));
+    // Below 0 no segment is lit, as at 0.
+    return lit < 0 ? 0 : (lit > width ? width : lit);
+}
 
+QRect LevelMeter::ChangedColumns(int32_t fromLit, int32_t toLit) const {
+    if (fromLit < 0) return QRect(originX, originY, width, height);
+    const int32_t left = fromLit < toLit ? fromLit : toLit;
+    const int32_t right = fromLit < toLit ? toLit : fromLit;
+    return QRect(originX + left, originY, right - left, height);
+}
+
+void LevelMeter::Step() {
+    shownLevel = NextLevel();
+    // A hidden or minimised bar only moves its level: the window keeps the last picture it was
+    // given, and the first tick once it is shown again repaints what differs from it.
+    const QWindow* window = this->window()->windowHandle();
+    if (!isVisible() || window == nullptr || !window->isExposed() || memorySurface.isNull()) {
+        return;
+    }
+    const int32_t lit = LitLimit(shownLevel);
+    if (lit != drawnLit_) update(ChangedColumns(drawnLit_, lit));
+}
+
+void LevelMeter::Draw(QPainter& painter, const QRect& area) {
     if (memorySurface.isNull()) return;
-    const int32_t lit = SegmentLimit(width * static_cast<double>(shownLevel));
-    if (lit != drawnLit_) PaintSegments(lit);
-    painter.drawImage(originX, originY, memorySurface);
+    const int32_t lit = LitLimit(shownLevel);
+    if (lit != drawnLit_) {
+        const QRect changed = ChangedColumns(drawnLit_, lit);
+        PaintSegments(lit);
+        // A paint that the window system asked for may cover less than the segments that
+        // changed since the last one: the rest follows at once.
+        if (!area.contains(changed)) update(changed);
+    }
+    painter.drawImage(area.topLeft(), memorySurface, area.translated(-originX, -originY));
 }
 
 void LevelMeter::PaintSegments(int32_t lit) {
     const int32_t greenEnd = SegmentLimit(width * kGreenZoneEnd);
     const int32_t yellowEnd = SegmentLimit(width * kYellowZoneEnd);
-    for (int32_t x = 0; x < width - kSegmentWidth; x += kSegmentPitch) {
+    // Only the segments between the old and the new limit change; the first picture is whole.
+    const int32_t first = drawnLit_ < 0 ? 0 : (drawnLit_ < lit ? drawnLit_ : lit);
+    const int32_t end = drawnLit_ < 0 ? width : (drawnLit_ < lit ? lit : drawnLit_);
+    for (int32_t x = first; x < end && x < width - kSegmentWidth; x += kSegmentPitch) {
         const bool on = x < lit;
         QRgb colour;
         if (x < greenEnd) {
@@ -77,9 +109,9 @@ void LevelMeter::PaintSegments(int32_t lit) {
     drawnLit_ = lit;
 }
 
-void LevelMeter::paintEvent(QPaintEvent*) {
+void LevelMeter::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    Draw(painter);
+    Draw(painter, event->rect());
 }
 
 void LevelMeter::timerEvent(QTimerEvent* event) {
@@ -89,19 +121,7 @@ void LevelMeter::timerEvent(QTimerEvent* event) {
     }
     // The owner starts its own timer of the same period first, and Qt fires timers that fall
     // due together in the order they were started: the target of this moment is written.
-    StepOrRepaint();
-}
-
-void LevelMeter::StepOrRepaint() {
-    const QWindow* window = this->window()->windowHandle();
-    const bool onScreen = isVisible() && window != nullptr && window->isExposed();
-    const float next = NextLevel();
-    if (onScreen && !memorySurface.isNull() &&
-        SegmentLimit(width * static_cast<double>(next)) == drawnLit_) {
-        shownLevel = next;
-        return;
-    }
-    update();
+    Step();
 }
 
 }  // namespace sonocap

@@ -9,8 +9,9 @@ class QPainter;
 
 // A horizontal bar of narrow segments in three zones (green, yellow, red) that shows a level
 // from 0.0 (empty) to 1.0 (full). The owner writes targetLevel; the bar's own timer moves the
-// shown level toward it, quickly up and slowly down, one step per repaint. Every picture is
-// composed off screen and reaches the window in one copy, so the bar never flickers.
+// shown level toward it, quickly up and slowly down, one step a tick. Every picture is composed
+// off screen and reaches the window in one copy, so the bar never flickers; a tick copies only
+// the segments that went on or off, and a tick that changes no segment copies nothing.
 
 namespace sonocap {
 
@@ -43,11 +44,19 @@ class LevelMeter final : public QWidget {
     // surface and starts the timer. The bar starts full and falls.
     void Initialize();
 
-    // One smoothing step, the whole picture in the surface, one copy to `painter`.
-    void Draw(QPainter& painter);
+    // One smoothing step of shownLevel toward targetLevel. On screen, the segments that the
+    // step turns on or off are handed to the window to repaint.
+    void Step();
+
+    // The picture of shownLevel composed in the surface, and the part `area` of it copied to
+    // `painter`.
+    void Draw(QPainter& painter, const QRect& area);
 
     // The level one smoothing step from shownLevel toward targetLevel reaches.
     float NextLevel() const;
+
+    // The first pixel column that `level` leaves dark, 0 .. width.
+    int32_t LitLimit(float level) const;
 
     // The picture as the last Draw left it.
     const QImage& Surface() const { return memorySurface; }
@@ -68,12 +77,13 @@ class LevelMeter final : public QWidget {
   private:
     void FillSegment(int32_t x, QRgb colour);
     void PaintSegments(int32_t lit);
-    // Where the timer's repaint would come: a step whose picture equals the one on screen is
-    // taken without the repaint, which would only copy the same pixels again.
-    void StepOrRepaint();
+    // The columns whose segments differ between the pictures of two lit limits.
+    QRect ChangedColumns(int32_t fromLit, int32_t toLit) const;
 
     QImage memorySurface;
-    int32_t drawnLit_ = -1;  // the lit limit of the picture in the surface; -1 before the first
+    // The lit limit of the picture in the surface, which is also the picture that the window
+    // was last given; -1 before the first.
+    int32_t drawnLit_ = -1;
 };
 
 }  // namespace sonocap

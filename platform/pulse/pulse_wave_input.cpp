@@ -226,8 +226,8 @@ void PulseWaveInput::OnStreamState(pa_stream* stream, void* data) {
     pa_threaded_mainloop_signal(self->loop_, 0);
 }
 
-void PulseWaveInput::OnRead(pa_stream*, std::size_t, void* data) {
-    static_cast<PulseWaveInput*>(data)->ReadAvailable();
+void PulseWaveInput::OnRead(pa_stream*, std::size_t readable, void* data) {
+    static_cast<PulseWaveInput*>(data)->ReadAvailable(readable);
 }
 
 void PulseWaveInput::OnOverflow(pa_stream*, void* data) {
@@ -409,9 +409,11 @@ WaveResult PulseWaveInput::Start() {
     return kWaveOk;
 }
 
-void PulseWaveInput::ReadAvailable() {
+void PulseWaveInput::ReadAvailable(std::size_t readable) {
     if (stream_ == nullptr || !running_) return;
-    while (pa_stream_readable_size(stream_) > 0) {
+    // Each call into the library checks for a fork with a system call, so the pieces are taken
+    // by the count the server announced rather than by asking again after each one.
+    while (readable > 0) {
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) break;
@@ -420,7 +422,14 @@ void PulseWaveInput::ReadAvailable() {
         if (data == nullptr) buffers_.NoteLoss(frames);
         if (buffers_.Fill(static_cast<const int16_t*>(data), frames)) Wake();
         pa_stream_drop(stream_);
+        readable -= std::min(readable, bytes);
     }
+}
+
+void PulseWaveInput::ReadAvailable() {
+    if (stream_ == nullptr || !running_) return;
+    const std::size_t readable = pa_stream_readable_size(stream_);
+    if (readable != static_cast<std::size_t>(-1)) ReadAvailable(readable);
 }
 
 void PulseWaveInput::DeliverNotifications() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +66,8 @@ class PulseWaveInput final : public WaveInput {
     bool Connect();
     bool WaitFor(bool (*done)(const PulseWaveInput&), uint64_t microseconds);
     void RefreshSources();
+    // What the server has delivered, into the buffers: `readable` bytes, or all there is.
+    void ReadAvailable(std::size_t readable);
     void ReadAvailable();
     void Fail(const std::string& reason);
     void Note(const std::string& line);

@@ -1,4 +1,5 @@
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
 #include <vector>
@@ -21,7 +22,7 @@ QImage DrawnAt(LevelMeter& meter, int width, float level) {
     QImage window(width, kHeight, QImage::Format_RGB32);
     window.fill(Qt::magenta);
     QPainter painter(&window);
-    meter.Draw(painter);
+    meter.Draw(painter, meter.rect());
     return window;
 }
 
@@ -50,14 +51,18 @@ Segments Count(const QImage& image) {
     return s;
 }
 
-// Counts the paint events of the widget it watches.
+// Counts the paint events of the widget it watches, and keeps the area each one covers.
 class PaintCounter final : public QObject {
   public:
     int count = 0;
+    QRegion painted;
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++count;
+        if (event->type() == QEvent::Paint) {
+            ++count;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
         return false;
     }
 };
@@ -155,10 +160,8 @@ class LevelMeterTest : public QObject {
         meter.Initialize();
         meter.shownLevel = from;
         meter.targetLevel = target;
-        QImage window(187, kHeight, QImage::Format_RGB32);
-        QPainter painter(&window);
         for (float expected : steps) {
-            meter.Draw(painter);
+            meter.Step();
             QCOMPARE(meter.shownLevel, expected);
         }
     }
@@ -191,10 +194,17 @@ class LevelMeterTest : public QObject {
         QTest::qWait(8 * sonocap::kMeterTimerMs);
         QCOMPARE(paints.count, 0);
         QVERIFY(meter.shownLevel < before * 0.75f * 0.75f);
-        // A step that lights a segment is painted.
-        meter.targetLevel = 1.0f;
-        QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(Count(meter.Surface()).litGreen, 43, 2000);
+        // Steps that light segments repaint those columns and nothing else: 0.2 of 187
+        // pixels lights 12 segments, up to x = 36.
+        meter.targetLevel = 0.2f;
+        QTRY_COMPARE_WITH_TIMEOUT(Count(meter.Surface()).litGreen, 12, 2000);
+        QCOMPARE(paints.painted.boundingRect(), QRect(0, 0, 36, kHeight));
+        const QImage shown = meter.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, meter.Surface());
+        // Falling back, the segments go dark again and keep their zones.
+        meter.targetLevel = 0.0f;
+        QTRY_COMPARE_WITH_TIMEOUT(Count(meter.Surface()).litGreen, 0, 2000);
+        QCOMPARE(Count(meter.Surface()).green, 43);
     }
 
     void belowZeroLightsNothing() {

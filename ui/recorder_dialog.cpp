@@ -22,8 +22,8 @@
 #include "engine/recording_limits.h"
 #include "engine/recording_log.h"
 #include "engine/take_record.h"
-#include "platform/qt/qt_window_system.h"
 #include "platform/wave_input.h"
+#include "platform/window_system.h"
 #include "settings/db_table.h"
 #include "settings/parameter_record.h"
 #include "ui/about_dialog.h"
@@ -202,8 +202,9 @@ void RecorderDialog::BuildControls() {
     connect(RecordButton, &QAbstractButton::clicked, this, &RecorderDialog::ToggleRecording);
     connect(PauseButton, &QAbstractButton::clicked, this, &RecorderDialog::TogglePause);
     connect(CompressionCheck, &QAbstractButton::clicked, this,
-            &RecorderDialog::OnCompressionClicked);
-    connect(DcFilterCheck, &QAbstractButton::clicked, this, &RecorderDialog::OnDcFilterClicked);
+            [this] { OnSwitchClicked(CompressionCheck, parameterRecord.compression); });
+    connect(DcFilterCheck, &QAbstractButton::clicked, this,
+            [this] { OnSwitchClicked(DcFilterCheck, parameterRecord.dcFilter); });
 }
 
 void RecorderDialog::BuildSystemMenu() {
@@ -216,14 +217,11 @@ void RecorderDialog::BuildSystemMenu() {
     connect(close, &QAction::triggered, this, &QWidget::close);
     systemMenu_->addSeparator();
     systemMenu_->addMenu(new InputMenu(systemMenu_));
-    const QString aboutText = kAboutItemText;
-    if (!aboutText.isEmpty()) {
-        aboutAction_ = systemMenu_->addAction(aboutText);
-        aboutAction_->setShortcut(QKeySequence(kAboutShortcut));
-        aboutAction_->setShortcutContext(Qt::WindowShortcut);
-        connect(aboutAction_, &QAction::triggered, this, &RecorderDialog::ShowAbout);
-        addAction(aboutAction_);
-    }
+    aboutAction_ = systemMenu_->addAction(kAboutItemText);
+    aboutAction_->setShortcut(QKeySequence(kAboutShortcut));
+    aboutAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(aboutAction_, &QAction::triggered, this, &RecorderDialog::ShowAbout);
+    addAction(aboutAction_);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &RecorderDialog::ShowHelp);
 }
@@ -231,10 +229,7 @@ void RecorderDialog::BuildSystemMenu() {
 void RecorderDialog::Initialize() {
     closingRequested = 0;
     // The handle the capture session uses as owner of its save dialog.
-    if (auto* windows =
-            dynamic_cast<platform::QtWindowSystem*>(&platform::Current<platform::WindowSystem>())) {
-        ownerWindow = windows->HandleOf(this);
-    }
+    ownerWindow = platform::Current<platform::WindowSystem>().HandleOf(static_cast<QWidget*>(this));
     recordImage = sonocap::RecordImage();
     stopImage = sonocap::StopImage();
     pauseImage = sonocap::PauseImage();
@@ -340,30 +335,22 @@ void RecorderDialog::TogglePause() {
     }
 }
 
-void RecorderDialog::OnCompressionClicked() {
+void RecorderDialog::OnSwitchClicked(QCheckBox* box, int32_t& value) {
     if (recording != 0 || busy != 0) {
-        CompressionCheck->setChecked(parameterRecord.compression != 0);
+        box->setChecked(value != 0);
         return;
     }
-    parameterRecord.compression = CompressionCheck->isChecked() ? 1 : 0;
-}
-
-void RecorderDialog::OnDcFilterClicked() {
-    if (recording != 0 || busy != 0) {
-        DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
-        return;
-    }
-    parameterRecord.dcFilter = DcFilterCheck->isChecked() ? 1 : 0;
+    value = box->isChecked() ? 1 : 0;
 }
 
 void RecorderDialog::RefreshDisplay() {
-    if (recording == 0) {
-        LeftPeakField->ShowText("-inf dB");
-        RightPeakField->ShowText("-inf dB");
-        LeftMeter->targetLevel = 0.0f;
-        RightMeter->targetLevel = 0.0f;
-        return;
-    }
+    ShowLevels();
+    if (recording == 0) return;
+    ShowTimes();
+    WatchTake();
+}
+
+void RecorderDialog::ShowTimes() {
     const CaptureSession& s = captureSession;
     // Both times change only when a buffer is stored, or, for the time left, when others
     // write to the disk: a tick in between has nothing new to show.
@@ -371,47 +358,53 @@ void RecorderDialog::RefreshDisplay() {
         elapsedShownFor_ = s.totalFrames;
         RecordedField->ShowText(QString::fromStdString(MinutesText(s.totalFrames / kSampleRate)));
     }
-    if (s.totalFrames != timeLeftFrames_ || s.bytesWritten != timeLeftBytes_ ||
-        ++ticksSinceFreeSpace_ >= kFreeSpaceTicks) {
-        timeLeftFrames_ = s.totalFrames;
-        timeLeftBytes_ = s.bytesWritten;
-        ticksSinceFreeSpace_ = 0;
-        const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
-        if (freeBytes) {
-            const bool compressed = parameterRecord.compression != 0;
-            // The recording ends at whichever comes first: a full disk or the size limit.
-            const int64_t left =
-                std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
-                         SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
-            RemainingField->ShowText(QString::fromStdString(MinutesText(left)));
-        } else {
-            RemainingField->ShowText(kUnknownTimeText);
-        }
+    if (s.totalFrames == timeLeftFrames_ && s.bytesWritten == timeLeftBytes_ &&
+        ++ticksSinceFreeSpace_ < kFreeSpaceTicks) {
+        return;
     }
+    timeLeftFrames_ = s.totalFrames;
+    timeLeftBytes_ = s.bytesWritten;
+    ticksSinceFreeSpace_ = 0;
+    const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
+    if (!freeBytes) {
+        RemainingField->ShowText(kUnknownTimeText);
+        return;
+    }
+    const bool compressed = parameterRecord.compression != 0;
+    // The recording ends at whichever comes first: a full disk or the size limit.
+    const int64_t left =
+        std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
+                 SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
+    RemainingField->ShowText(QString::fromStdString(MinutesText(left)));
+}
 
-    if (paused != 0) {
+void RecorderDialog::ShowLevels() {
+    if (recording == 0 || paused != 0) {
         LeftMeter->targetLevel = 0.0f;
         RightMeter->targetLevel = 0.0f;
-    } else {
-        UpdateMeterPeaks();
-        const float dbLeft = dbTable[s.peakLeft];
-        const float dbRight = dbTable[s.peakRight];
-        UpdatePeakHolds();
-        // The readouts change only when a hold rises.
-        if (s.peakHoldLeft != holdsShown_[0] || s.peakHoldRight != holdsShown_[1]) {
-            holdsShown_[0] = s.peakHoldLeft;
-            holdsShown_[1] = s.peakHoldRight;
-            const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
-            const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
-            LeftPeakField->ShowText(left);
-            RightPeakField->ShowText(right);
+        if (recording == 0) {
+            LeftPeakField->ShowText("-inf dB");
+            RightPeakField->ShowText("-inf dB");
         }
-        LeftMeter->targetLevel = MeterTarget(dbLeft);
-        RightMeter->targetLevel = MeterTarget(dbRight);
+        return;
     }
+    const CaptureSession& s = captureSession;
+    UpdateMeterPeaks();
+    UpdatePeakHolds();
+    // The readouts change only when a hold rises.
+    if (s.peakHoldLeft != holdsShown_[0] || s.peakHoldRight != holdsShown_[1]) {
+        holdsShown_[0] = s.peakHoldLeft;
+        holdsShown_[1] = s.peakHoldRight;
+        LeftPeakField->ShowText(QString::fromStdString(PeakText(s.peakHoldLeft)));
+        RightPeakField->ShowText(QString::fromStdString(PeakText(s.peakHoldRight)));
+    }
+    LeftMeter->targetLevel = MeterTarget(dbTable[s.peakLeft]);
+    RightMeter->targetLevel = MeterTarget(dbTable[s.peakRight]);
+}
 
+void RecorderDialog::WatchTake() {
     WatchDevice(MonotonicMs());
-    if (s.stopRequested != 0) ToggleRecording();
+    if (captureSession.stopRequested != 0) ToggleRecording();
 }
 
 void RecorderDialog::CloseRecorder() {

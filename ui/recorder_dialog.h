@@ -50,8 +50,9 @@ class RecorderDialog final : public QDialog {
 
     void ToggleRecording();
     void TogglePause();
-    void OnCompressionClicked();
-    void OnDcFilterClicked();
+    // A click on either switch: stored while no take runs or starts, otherwise undone.
+    void OnSwitchClicked(QCheckBox* box, int32_t& value);
+    // Every 55 ms: the times, the levels, and the watch over the take.
     void RefreshDisplay();
     // Escape, Enter outside a push button and the close box: stops a running recording,
     // then ends the window.
@@ -102,6 +103,13 @@ class RecorderDialog final : public QDialog {
     void TellFinishedTakes();
     void ShowReason(const QString& reason);
     void ShowRecordImage(bool stopImage);
+    // The elapsed time and the time left, worked out again only when they can have changed.
+    void ShowTimes();
+    // The meters' targets and the peak readouts; empty meters while idle or paused.
+    void ShowLevels();
+    // A device that stopped delivering, or anything the engine asked, ends the take as the
+    // Stop button does.
+    void WatchTake();
 
     QMenu* systemMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;

@@ -32,6 +32,13 @@ std::string PeakText(int32_t peakHold) {
     return text;
 }
 
+std::string LevelText(float db) {
+    if (db <= kSilenceDb) return "-inf dB";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f dB", static_cast<double>(db));
+    return text;
+}
+
 float MeterTarget(float db) {
     if (db < kMeterFloorDb) return 0.0f;
     return static_cast<float>((db - kMeterFloorDb) * kMeterScalePerDb);

@@ -22,11 +22,13 @@
 #include "engine/recording_limits.h"
 #include "engine/recording_log.h"
 #include "engine/take_record.h"
+#include "platform/desktop_notifier.h"
 #include "platform/wave_input.h"
 #include "platform/window_system.h"
 #include "settings/db_table.h"
 #include "settings/parameter_record.h"
 #include "ui/about_dialog.h"
+#include "ui/accessible_widgets.h"
 #include "ui/button_images.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
@@ -38,6 +40,7 @@
 #include "ui/level_meter.h"
 #include "ui/program_icon.h"
 #include "ui/read_only_field.h"
+#include "ui/reason_notice.h"
 
 namespace sonocap {
 
@@ -47,10 +50,11 @@ const QColor kRedLettering(200, 0, 0);
 const QColor kGreenLettering(0, 128, 0);
 const QColor kWhiteLettering(255, 255, 255);
 
-ReadOnlyField* Field(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
-                     bool framed) {
+ReadOnlyField* Field(QWidget* parent, int id, const QString& name, const QRect& at,
+                     Qt::Alignment alignment, bool framed) {
     auto* field = new ReadOnlyField(parent);
     field->setObjectName(QString::number(id));
+    field->setAccessibleName(name);
     field->setAlignment(alignment | Qt::AlignVCenter);
     field->setFrame(framed);
     field->setGeometry(at);
@@ -100,6 +104,7 @@ RecorderDialog::RecorderDialog(QWidget* parent)
     setFont(DialogFont());
     setFixedSize(DialogX(178), DialogY(69));
     CentreOnScreen();
+    InstallAccessibleWidgets();
     BuildControls();
     BuildSystemMenu();
     Initialize();
@@ -137,22 +142,20 @@ void RecorderDialog::BuildControls() {
     PauseButton->setObjectName(QString::number(kPauseButtonId));
     PauseButton->setGeometry(DialogRect(14, 7, 16, 13));
     PauseButton->setToolTip("Pause");
-    PauseButton->setAccessibleName("Pause");
 
     RecordButton = new ImageButton(this);
     RecordButton->setObjectName(QString::number(kRecordButtonId));
     RecordButton->setGeometry(DialogRect(42, 7, 16, 13));
-    RecordButton->setAccessibleName("Start");
 
     Label(this, {{kRecordedText, kRedLettering}}, DialogRect(75, 20, 36, 8), Qt::AlignHCenter);
     Label(this, {{kRemainingText, kGreenLettering}}, DialogRect(127, 20, 36, 8), Qt::AlignHCenter);
     Line(this, DialogRect(1, 28, 175, 3));
     Line(this, DialogRect(2, 50, 175, 3));
 
-    RecordedField =
-        Field(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
-    RemainingField =
-        Field(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
+    RecordedField = Field(this, kRecordedFieldId, "Time recorded", DialogRect(75, 8, 36, 12),
+                          Qt::AlignHCenter, true);
+    RemainingField = Field(this, kRemainingFieldId, "Time remaining", DialogRect(127, 8, 36, 12),
+                           Qt::AlignLeft, true);
     for (QLineEdit* field : {RecordedField, RemainingField}) {
         // No tab stop, but the buttons park the focus here.
         field->setFocusPolicy(Qt::ClickFocus);
@@ -169,20 +172,23 @@ void RecorderDialog::BuildControls() {
     border->setGeometry(DialogRect(-1, -1, 180, 71));
     border->lower();
 
-    Label(this, {{"Comp", kWhiteLettering, true}, {"axa", kRedLettering}},
-          DialogRect(20, 55, 33, 9));
-    Label(this, {{"DC - Filter", Qt::black}}, DialogRect(73, 56, 34, 9));
+    switchLabels_[0] = Label(this, {{"Comp", kWhiteLettering, true}, {"axa", kRedLettering}},
+                             DialogRect(20, 55, 33, 9));
+    switchLabels_[1] = Label(this, {{"DC - Filter", Qt::black}}, DialogRect(73, 56, 34, 9));
 
     LeftMeter = new LevelMeter(this);
     LeftMeter->setObjectName(QString::number(kLeftMeterId));
     LeftMeter->setGeometry(DialogRect(21, 34, 125, 6));
+    LeftMeter->setAccessibleName("Left level");
     RightMeter = new LevelMeter(this);
     RightMeter->setObjectName(QString::number(kRightMeterId));
     RightMeter->setGeometry(DialogRect(21, 42, 125, 6));
+    RightMeter->setAccessibleName("Right level");
 
-    LeftPeakField = Field(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
-    RightPeakField =
-        Field(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
+    LeftPeakField = Field(this, kLeftPeakFieldId, "Left peak", DialogRect(148, 33, 26, 8),
+                          Qt::AlignLeft, false);
+    RightPeakField = Field(this, kRightPeakFieldId, "Right peak", DialogRect(148, 40, 26, 8),
+                           Qt::AlignLeft, false);
     for (QLineEdit* field : {LeftPeakField, RightPeakField}) {
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Window));
@@ -192,6 +198,7 @@ void RecorderDialog::BuildControls() {
 
     Label(this, {{"left", kRedLettering}}, DialogRect(5, 32, 14, 9));
     Label(this, {{"right", kGreenLettering}}, DialogRect(4, 40, 16, 9));
+    EndNotice = new ReasonNotice(this);
 
     setTabOrder(CompressionCheck, DcFilterCheck);
     setTabOrder(DcFilterCheck, PauseButton);
@@ -233,9 +240,9 @@ void RecorderDialog::Initialize() {
     recordImage = sonocap::RecordImage();
     stopImage = sonocap::StopImage();
     pauseImage = sonocap::PauseImage();
-    ShowRecordImage(false);
+    ShowTakeRunning(false);
     PauseButton->SetImage(pauseImage);
-    PauseButton->SetHeld(paused != 0);
+    ShowPaused(paused != 0);
 
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
@@ -263,14 +270,26 @@ void RecorderDialog::TellFinishedTakes() {
     for (const std::string& text : finished) {
         reason += (reason.isEmpty() ? "" : "\n") + Sentence(text);
     }
-    ShowReason(reason);
+    TellUnaskedEnd(reason);
     // Shown once the window is on the screen.
     QTimer::singleShot(kDisplayTimerMs * 10, this, [this, reason] { ShowReason(reason); });
 }
 
-void RecorderDialog::ShowRecordImage(bool stop) {
-    RecordButton->SetImage(stop ? stopImage : recordImage);
-    RecordButton->setToolTip(stop ? "Stop" : "Record");
+void RecorderDialog::ShowTakeRunning(bool running) {
+    RecordButton->SetImage(running ? stopImage : recordImage);
+    RecordButton->setToolTip(running ? "Stop" : "Record");
+    RecordButton->setAccessibleName(running ? "Stop" : "Record");
+    for (QWidget* control :
+         {static_cast<QWidget*>(CompressionCheck), static_cast<QWidget*>(DcFilterCheck),
+          switchLabels_[0], switchLabels_[1]}) {
+        control->setEnabled(!running);
+    }
+    if (running) EndNotice->Withdraw();
+}
+
+void RecorderDialog::ShowPaused(bool engaged) {
+    PauseButton->SetHeld(engaged);
+    PauseButton->setAccessibleName(engaged ? "Pause (engaged)" : "Pause");
 }
 
 void RecorderDialog::ToggleRecording() {
@@ -289,7 +308,7 @@ void RecorderDialog::ToggleRecording() {
             recording = 1;
             elapsedShownFor_ = timeLeftFrames_ = timeLeftBytes_ = -1;
             holdsShown_[0] = holdsShown_[1] = -1;
-            ShowRecordImage(true);
+            ShowTakeRunning(true);
         } else {
             ShowStartFailure(result);
         }
@@ -301,10 +320,10 @@ void RecorderDialog::StopTake() {
     if (recording == 0) return;
     recording = 0;
     StopRecording();
-    ShowRecordImage(false);
+    ShowTakeRunning(false);
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
-    if (captureSession.endReason != kNoEndReason) ShowReason(Sentence(StopReport()));
+    if (captureSession.endReason != kNoEndReason) TellUnaskedEnd(Sentence(StopReport()));
 }
 
 void RecorderDialog::ShowStartFailure(StartResult result) {
@@ -324,19 +343,27 @@ void RecorderDialog::ShowReason(const QString& reason) {
     }
 }
 
+void RecorderDialog::TellUnaskedEnd(const QString& reason) {
+    ShowReason(reason);
+    // The user may be away: the desktop keeps the reason until it is read, and a screen
+    // reader speaks it wherever the focus is.
+    platform::Current<platform::DesktopNotifier>().Notify(kStoppedSummary, reason.toStdString());
+    EndNotice->Announce(reason);
+}
+
 void RecorderDialog::TogglePause() {
     RecordedField->setFocus();
     if (paused != 0) {
         ResumeCapture();
-        PauseButton->SetHeld(false);
     } else {
         PauseCapture();
-        PauseButton->SetHeld(true);
     }
+    ShowPaused(paused != 0);
 }
 
 void RecorderDialog::OnSwitchClicked(QCheckBox* box, int32_t& value) {
-    if (recording != 0 || busy != 0) {
+    // A take keeps the switches disabled; while one starts, the answer is still open.
+    if (busy != 0) {
         box->setChecked(value != 0);
         return;
     }
@@ -380,8 +407,8 @@ void RecorderDialog::ShowTimes() {
 
 void RecorderDialog::ShowLevels() {
     if (recording == 0 || paused != 0) {
-        LeftMeter->targetLevel = 0.0f;
-        RightMeter->targetLevel = 0.0f;
+        LeftMeter->ShowLevel(kSilenceDb);
+        RightMeter->ShowLevel(kSilenceDb);
         if (recording == 0) {
             LeftPeakField->ShowText("-inf dB");
             RightPeakField->ShowText("-inf dB");
@@ -398,8 +425,8 @@ void RecorderDialog::ShowLevels() {
         LeftPeakField->ShowText(QString::fromStdString(PeakText(s.peakHoldLeft)));
         RightPeakField->ShowText(QString::fromStdString(PeakText(s.peakHoldRight)));
     }
-    LeftMeter->targetLevel = MeterTarget(dbTable[s.peakLeft]);
-    RightMeter->targetLevel = MeterTarget(dbTable[s.peakRight]);
+    LeftMeter->ShowLevel(dbTable[s.peakLeft]);
+    RightMeter->ShowLevel(dbTable[s.peakRight]);
 }
 
 void RecorderDialog::WatchTake() {

@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +27,7 @@
 #include "ui/help_viewer.h"
 #include "ui/image_button.h"
 #include "ui/level_meter.h"
+#include "ui/reason_notice.h"
 #include "ui/recorder_dialog.h"
 
 using namespace sonocap;
@@ -64,6 +67,24 @@ class ClosingSaveDialog final : public platform::SaveDialog {
 
 bool ShowsImage(const ImageButton* button, const QPixmap& image) {
     return button->Image().cacheKey() == image.cacheKey();
+}
+
+// Every control of the window as assistive technology reads it: "name = value", in the
+// window's order, the value left out where a control has none.
+QStringList AccessibleControls(QWidget* window) {
+    QStringList controls;
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(window);
+    for (int i = 0; i < tree->childCount(); ++i) {
+        QAccessibleInterface* control = tree->child(i);
+        // Lines and the border are drawing, not controls.
+        if (control->role() == QAccessible::Separator || control->role() == QAccessible::Border) {
+            continue;
+        }
+        if (control->state().invisible) continue;
+        const QString value = control->text(QAccessible::Value);
+        controls << control->text(QAccessible::Name) + (value.isEmpty() ? "" : " = " + value);
+    }
+    return controls;
 }
 
 }  // namespace
@@ -144,6 +165,9 @@ class RecorderDialogTest : public QObject {
         QCOMPARE(dialog->RecordedField->text(), QString("recorded"));
         QCOMPARE(dialog->RemainingField->text(), QString("remaining"));
         QVERIFY(!rig->device.IsOpen());
+        // The user's own stop tells nobody.
+        QVERIFY(rig->notifier.notifications.empty());
+        QVERIFY(dialog->EndNotice->isHidden());
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("take.wav"));
         QVERIFY2(back.ok, back.error.c_str());
         QCOMPARE(back.samples, frames);
@@ -230,6 +254,9 @@ class RecorderDialogTest : public QObject {
                      ": the take was interrupted at 0:00:00.3 (the program ended without "
                      "stopping it); it has been finished and holds 0:00:00.3.");
         QVERIFY(!QFile::exists(QString::fromStdString(record)));
+        QCOMPARE(rig->notifier.notifications.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(rig->notifier.notifications[0].body),
+                 dialog->RecordButton->toolTip().section('\n', 1));
         takeRecordFolder.clear();
     }
 
@@ -250,6 +277,50 @@ class RecorderDialogTest : public QObject {
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("full.wav"));
         QVERIFY2(back.ok, back.error.c_str());
         QCOMPARE(back.samples.size(), std::size_t{2 * 250});
+        // Told once on the desktop, and to assistive technology by a notice that appears.
+        const QString reason = dialog->RecordButton->toolTip().section('\n', 1);
+        QCOMPARE(rig->notifier.notifications.size(), std::size_t{1});
+        QCOMPARE(rig->notifier.notifications[0].summary, std::string("Sonocap: recording stopped"));
+        QCOMPARE(QString::fromStdString(rig->notifier.notifications[0].body), reason);
+        // A notice that comes into view is what a screen reader speaks at once.
+        QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(dialog->EndNotice);
+        QCOMPARE(notice->role(), QAccessible::Notification);
+        QCOMPARE(notice->text(QAccessible::Name), reason);
+        QVERIFY(!notice->state().invisible);
+        QVERIFY(!notice->state().offscreen);
+        // The next take withdraws it.
+        files.diskSpaceBytes.reset();
+        StartInto("next.wav");
+        QVERIFY(notice->state().invisible);
+        ClickStop();
+    }
+
+    void everyControlIsNamedAndShowsItsValueToAssistiveTechnology() {
+        QCOMPARE(AccessibleControls(dialog.get()),
+                 QStringList({"Compaxa", "DC - Filter", "Pause", "Record", "recorded", "remaining",
+                              "Time recorded = recorded", "Time remaining = remaining",
+                              "audiograph.example", "Compaxa", "DC - Filter",
+                              "Left level = -inf dB", "Right level = -inf dB", "Left peak = -inf",
+                              "Right peak = -inf", "left", "right"}));
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        StartInto("named.wav");
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 16384, -3277));
+        dialog->RefreshDisplay();
+        const QStringList recording = AccessibleControls(dialog.get());
+        for (const char* expected :
+             {"Stop", "Pause", "Time recorded = 00:00 min", "Time remaining = 101:26 min",
+              "Left level = -6.0 dB", "Right level = -20.0 dB", "Left peak =  -6.0dB",
+              "Right peak = -20.0dB"}) {
+            QVERIFY2(recording.contains(expected), qPrintable(recording.join(" | ")));
+        }
+        auto* meter = QAccessible::queryAccessibleInterface(dialog->LeftMeter)->valueInterface();
+        QVERIFY(meter != nullptr);
+        QCOMPARE(meter->currentValue().toDouble(), double(dbTable[16384]));
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QVERIFY(AccessibleControls(dialog.get()).contains("Pause (engaged)"));
+        ClickStop();
+        QVERIFY(AccessibleControls(dialog.get()).contains("Record"));
     }
 
     void pauseBeforeRecordHoldsTheElapsedTimeUntilReleased() {
@@ -289,14 +360,21 @@ class RecorderDialogTest : public QObject {
         QVERIFY(!rig->device.IsRunning());
     }
 
-    void checkBoxClickWhileRecordingFlipsBack() {
+    void switchesAreDisabledWhileATakeRuns() {
         StartInto("locked.wav");
-        QTest::mouseClick(dialog->CompressionCheck, Qt::LeftButton);
-        QVERIFY(!dialog->CompressionCheck->isChecked());
+        for (QCheckBox* box : {dialog->CompressionCheck, dialog->DcFilterCheck}) {
+            QVERIFY(!box->isEnabled());
+            QVERIFY(QAccessible::queryAccessibleInterface(box)->state().disabled);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QVERIFY(!box->isChecked());
+            // An ignored click leaves no focus frame behind.
+            QVERIFY(!box->hasFocus());
+        }
         QCOMPARE(parameterRecord.compression, 0);
-        QTest::mouseClick(dialog->DcFilterCheck, Qt::LeftButton);
-        QVERIFY(!dialog->DcFilterCheck->isChecked());
         QCOMPARE(parameterRecord.dcFilter, 0);
+        ClickStop();
+        QVERIFY(dialog->CompressionCheck->isEnabled());
+        QVERIFY(dialog->DcFilterCheck->isEnabled());
     }
 
     void checkBoxClickWhileBusyFlipsBack() {

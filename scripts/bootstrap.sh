@@ -16,6 +16,8 @@ packages=(
   # types, xclip reads a field's text through the X selection, ImageMagick's import takes the
   # screenshots. No window manager: the program takes the keyboard focus by itself.
   xdotool xclip imagemagick
+  # A private session bus and a stand-in notification service in Debian's own python3.
+  dbus python3-dbus python3-gi
   sox flac wavpack                                # judges and speed peers in tests and benchmarks
   clang libclang-rt-14-dev                        # the fuzz tree: libFuzzer, ASan, UBSan runtimes
   # The install tests: validators of the desktop entry, the metainfo and the manual pages;

@@ -40,6 +40,9 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 
 use_audio_server
 start_x_server
+# Every take that ends by itself is also told through the desktop's notification service.
+start_notification_service
+notified=0
 read -r screen_w screen_h < <(xdotool getdisplaygeometry)
 signal=$work/signal.raw
 sox -D "$corpus/d2_game_score.wav" -t raw "$signal"
@@ -355,6 +358,16 @@ if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
     grep -q "^sonocap: $full: recording stopped after .*: the file could not be written: No space left on device; the file holds everything up to then\$" \
         "$work/sonocap.log" || fail "no log line of the full disk: $(grep full.wav "$work/sonocap.log")"
     note "   $(grep "$full: recording stopped" "$work/sonocap.log")"
+    notified=$((notified + 1))
+    expect_notifications "$notified" 5
+    tail -n 1 "$NOTIFICATIONS" >"$out/notification-full-disk.json"
+    expect_text "the notification's summary" "$(last_notification summary)" "Sonocap: recording stopped"
+    [[ "$(last_notification body)" =~ ^Recording\ stopped\ after\ [0-9:.]+\ .*No\ space\ left\ on\ device.*\.$ ]] ||
+        fail "the notification's body: $(last_notification body)"
+    expect_text "the notification's icon" "$(last_notification app_icon)" "org.sonocap.Sonocap"
+    expect_text "the notification's timeout" "$(last_notification expire_timeout)" "0"
+    expect_text "the notification's urgency" "$(last_notification hints.urgency)" "2"
+    note "   notified: $(last_notification body)"
 else
     note "   SKIPPED: no tmpfs can be mounted here ($(head -c 200 "$work/mount.txt"))"
 fi
@@ -370,6 +383,8 @@ wait_control_look 10 "$idle_record_button" $RECORD_BUTTON ||
     fail "the take did not end when the input stopped delivering"
 grep -q "^sonocap: $silent: recording stopped after .*: the input device stopped delivering audio; the file holds everything up to then\$" \
     "$work/sonocap.log" || fail "no log line of the silent device: $(grep silent "$work/sonocap.log")"
+notified=$((notified + 1))
+expect_notifications "$notified" 5
 "$cx" verify "$silent" >"$out/verify-silent.wav.txt" || fail "silent.wav does not verify"
 start_feeder "$signal"
 focus_recorder
@@ -529,6 +544,8 @@ sound_server_unplugged_source() {
     wait_log_line "^sonocap: $unplugged: recording stopped after .*: the input was lost: the input 'Second' was unplugged; the file holds everything up to then\$" 5 ||
         fail "no stop line for the unplugged source: $(grep unplugged "$work/sonocap.log")"
     note "   ended $((FOUND_MS - t0)) ms after the unload"
+    notified=$((notified + 1))
+    expect_notifications "$notified" 5
     [ $((FOUND_MS - t0)) -le 500 ] || fail "the take ended $((FOUND_MS - t0)) ms after the unload"
     "$cx" verify "$unplugged" >"$out/verify-unplugged.wav.txt" || fail "unplugged.wav does not verify"
     note "   the next take falls back to the default input, and the log says so"
@@ -633,9 +650,13 @@ else
     xdotool key Escape
     wait_recorder_exit 20
 fi
-note "9. the sound server killed in the middle of a take ($backend)"
+note "9. the sound server killed in the middle of a take ($backend), no notification service"
+# A bus without the service: an end nobody asked for is told in the window alone, and the
+# window never waits for the bus (the answer times above).
+stop_notification_service
 sound_server_killed killed-paused pause-stop
 sound_server_killed killed-escaped escape
+! grep -i 'dbus' "$work/sonocap.log" || fail "the recorder complained about the bus"
 
 # ---------------------------------------------------------------------------------------
 note "files: verified, the fed music sample for sample, the WAV's duration"

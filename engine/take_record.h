@@ -24,7 +24,7 @@ void CloseTakeRecord();
 // behind the last whole frame or record are cut, the sizes set, the file made durable and
 // its modification time put back. A file that is not the one recorded (another inode or
 // format, shorter than the record says, not a recording) is left untouched. One log line
-// for each record; returns the texts for the window.
+// for each record; returns the window's plain words for each.
 std::vector<std::string> FinishInterruptedTakes();
 
 }  // namespace sonocap

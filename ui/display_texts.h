@@ -14,6 +14,9 @@ namespace sonocap {
 inline constexpr float kMeterFloorDb = -40.0f;
 inline constexpr double kMeterScalePerDb = 0.025;
 
+// Whole seconds of `frames`, rounded as every time the program shows is.
+int64_t ShownSeconds(int64_t frames);
+
 // "mm:ss min"; the minutes take as many digits as they need.
 std::string MinutesText(int64_t seconds);
 

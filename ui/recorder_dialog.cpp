@@ -21,6 +21,7 @@
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
 #include "engine/recording_log.h"
+#include "engine/recording_results.h"
 #include "engine/take_record.h"
 #include "platform/desktop_notifier.h"
 #include "platform/wave_input.h"
@@ -41,6 +42,7 @@
 #include "ui/program_icon.h"
 #include "ui/read_only_field.h"
 #include "ui/reason_notice.h"
+#include "ui/reason_tip.h"
 
 namespace sonocap {
 
@@ -61,13 +63,6 @@ ReadOnlyField* Field(QWidget* parent, int id, const QString& name, const QRect& 
     field->setContextMenuPolicy(Qt::NoContextMenu);
     field->setTextMargins(0, 0, 0, 0);
     return field;
-}
-
-// "The file could not be created: Permission denied." from the engine's lower-case wording.
-QString Sentence(const std::string& text) {
-    QString sentence = QString::fromStdString(text);
-    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
-    return sentence + ".";
 }
 
 int64_t MonotonicMs() {
@@ -268,7 +263,7 @@ void RecorderDialog::TellFinishedTakes() {
     if (finished.empty()) return;
     QString reason;
     for (const std::string& text : finished) {
-        reason += (reason.isEmpty() ? "" : "\n") + Sentence(text);
+        reason += (reason.isEmpty() ? "" : "\n") + QString::fromStdString(text);
     }
     TellUnaskedEnd(reason);
     // Shown once the window is on the screen.
@@ -323,24 +318,36 @@ void RecorderDialog::StopTake() {
     ShowTakeRunning(false);
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
-    if (captureSession.endReason != kNoEndReason) TellUnaskedEnd(Sentence(StopReport()));
+    const CaptureSession& s = captureSession;
+    std::string told;
+    if (s.endReason != kNoEndReason) {
+        told = EndForUser(s.endReason, s.failureError, s.failureDetail, StoredFrames());
+    }
+    // Input lost in the middle of a take spoils it without ending it: told after it as well.
+    const std::string lost = InputLossForUser(s.lossesReported.events, s.lossesReported.frames);
+    if (!lost.empty()) told += (told.empty() ? "" : " ") + lost;
+    if (s.endReason != kNoEndReason) {
+        TellUnaskedEnd(QString::fromStdString(told));
+    } else if (!told.empty()) {
+        ShowReason(QString::fromStdString(told));
+    }
 }
 
 void RecorderDialog::ShowStartFailure(StartResult result) {
     // The user's own cancel needs no explanation.
     if (result == kRecordingCancelled) return;
-    ShowReason(Sentence(ResultWithDetail(result)));
+    const CaptureSession& s = captureSession;
+    ShowReason(
+        QString::fromStdString(StartRefusalForUser(result, s.failureError, s.failureDetail)));
 }
 
 void RecorderDialog::ShowReason(const QString& reason) {
     // No box: a recorder must not wait for a click while nobody is there. The reason stays on
     // the button until a recording starts.
-    const QString tip = "Record\n" + reason;
+    const QString tip =
+        WrappedToWidth(reason, QFontMetrics(QToolTip::font()), ReasonWidth(width()));
     RecordButton->setToolTip(tip);
-    if (isVisible()) {
-        QToolTip::showText(RecordButton->mapToGlobal(QPoint(0, RecordButton->height())), tip,
-                           RecordButton);
-    }
+    ShowTipBelow(RecordButton, tip);
 }
 
 void RecorderDialog::TellUnaskedEnd(const QString& reason) {
@@ -383,7 +390,7 @@ void RecorderDialog::ShowTimes() {
     // write to the disk: a tick in between has nothing new to show.
     if (s.totalFrames != elapsedShownFor_) {
         elapsedShownFor_ = s.totalFrames;
-        RecordedField->ShowText(QString::fromStdString(MinutesText(s.totalFrames / kSampleRate)));
+        RecordedField->ShowText(QString::fromStdString(MinutesText(ShownSeconds(StoredFrames()))));
     }
     if (s.totalFrames == timeLeftFrames_ && s.bytesWritten == timeLeftBytes_ &&
         ++ticksSinceFreeSpace_ < kFreeSpaceTicks) {

@@ -130,7 +130,8 @@ TEST_P(InterruptedTake, IsFinishedAtTheNextStartOrLeftAloneWithAReason) {
         EXPECT_EQ(test::ReadFileBytes(path), spoiled);
         return;
     }
-    EXPECT_EQ(told.size(), 1u);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "The take take was interrupted. It is finished now and holds 0:03.0.");
     const test::ReadBack back = test::ReadBackRecording(c.compressed, path);
     ASSERT_TRUE(back.ok) << back.error;
     const int32_t frames = kBuffersPerSync * kFramesPerBuffer + (c.compressed ? 96 : 100);
@@ -149,10 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, InterruptedTake,
     ::testing::Values(
         InterruptedCase{"Wave", false, Spoil::None,
-                        "the take was interrupted at 0:00:02.9 (the program ended without "
-                        "stopping it); it has been finished and holds 0:00:02.9",
+                        "the take was interrupted at 0:00:03.0 (the program ended without "
+                        "stopping it); it has been finished and holds 0:00:03.0",
                         true, false},
-        InterruptedCase{"Compaxa", true, Spoil::None, "it has been finished and holds 0:00:02.9",
+        InterruptedCase{"Compaxa", true, Spoil::None, "it has been finished and holds 0:00:03.0",
                         true, false},
         InterruptedCase{"RecordDamaged", false, Spoil::RecordDamaged,
                         "the record of an interrupted take is damaged: removed, no file was "

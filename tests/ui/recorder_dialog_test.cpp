@@ -65,6 +65,11 @@ class ClosingSaveDialog final : public platform::SaveDialog {
     std::string path_;
 };
 
+// A reason as it reads, without the line breaks that wrap it beside the window.
+QString Unwrapped(QString tip) {
+    return tip.replace('\n', ' ');
+}
+
 bool ShowsImage(const ImageButton* button, const QPixmap& image) {
     return button->Image().cacheKey() == image.cacheKey();
 }
@@ -199,12 +204,11 @@ class RecorderDialogTest : public QObject {
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("reason");
         QTest::newRow("no device")
-            << int{kDeviceNotOpened}
-            << "The input device could not be opened: no audio input device.";
+            << int{kDeviceNotOpened} << "Not recorded: no audio input device.";
         QTest::newRow("folder not writable")
-            << int{kFileNotCreated} << "The file could not be created: Permission denied.";
+            << int{kFileNotCreated} << "Not recorded: you may not write in that folder.";
         QTest::newRow("path too long")
-            << int{kPathTooLong} << "The file's path is too long (259 bytes at most).";
+            << int{kPathTooLong} << "Not recorded: the file's name and folder are too long.";
     }
     void aFailedStartExplainsItselfOnTheButton() {
         QFETCH(int, fault);
@@ -218,7 +222,7 @@ class RecorderDialogTest : public QObject {
         StartInto(fault == kPathTooLong ? QString(300, 'a') : "failed.wav");
         QCOMPARE(recording, 0);
         QVERIFY(rig->messages.messages.empty());
-        QCOMPARE(dialog->RecordButton->toolTip(), "Record\n" + reason);
+        QCOMPARE(Unwrapped(dialog->RecordButton->toolTip()), reason);
         QVERIFY(dialog->isVisible());
         // A later start that works clears the reason.
         rig->device.openResult = platform::kWaveOk;
@@ -249,20 +253,19 @@ class RecorderDialogTest : public QObject {
             .write(reinterpret_cast<const char*>(kept.data()), std::streamsize(kept.size()));
 
         dialog = std::make_unique<RecorderDialog>();
-        QCOMPARE(dialog->RecordButton->toolTip(),
-                 QString::fromStdString("Record\n" + rig->PathOf("killed.wav")) +
-                     ": the take was interrupted at 0:00:00.3 (the program ended without "
-                     "stopping it); it has been finished and holds 0:00:00.3.");
+        QCOMPARE(Unwrapped(dialog->RecordButton->toolTip()),
+                 QString("The take killed.wav was interrupted. It is finished now and holds "
+                         "0:00.4."));
         QVERIFY(!QFile::exists(QString::fromStdString(record)));
         QCOMPARE(rig->notifier.notifications.size(), std::size_t{1});
         QCOMPARE(QString::fromStdString(rig->notifier.notifications[0].body),
-                 dialog->RecordButton->toolTip().section('\n', 1));
+                 Unwrapped(dialog->RecordButton->toolTip()));
         takeRecordFolder.clear();
     }
 
     void aFullDiskEndsTheTakeAndTheButtonSaysWhy() {
         platform::FakeFileIo files;
-        files.diskSpaceBytes = 44 + 1001;
+        files.diskSpaceBytes = 44 + 4 * 13000 + 1;
         const platform::LayerGuard<platform::FileIo> filesGuard{files};
         StartInto("full.wav");
         QCOMPARE(recording, 1);
@@ -270,15 +273,21 @@ class RecorderDialogTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(recording, 0, 1000);
         QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
         QVERIFY(rig->messages.messages.empty());
-        QCOMPARE(dialog->RecordButton->toolTip(),
-                 QString("Record\nRecording stopped after 0:00:00.3 (250 frames stored of 16384 "
-                         "captured): the file could not be written: No space left on device; "
-                         "the file holds everything up to then."));
+        // 13000 frames are 0.295 s.
+        QCOMPARE(
+            Unwrapped(dialog->RecordButton->toolTip()),
+            QString("Stopped after 0:00.3: the disk is full. Everything up to then is saved."));
+        QVERIFY(dialog->RecordButton->toolTip().count('\n') <= 1);
+        QCOMPARE(rig->log.lines.back(),
+                 "sonocap: " + rig->PathOf("full.wav") +
+                     ": recording stopped after 0:00:00.3 (13000 frames stored of 16384 "
+                     "captured): the file could not be written: No space left on device; the "
+                     "file holds everything up to then");
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("full.wav"));
         QVERIFY2(back.ok, back.error.c_str());
-        QCOMPARE(back.samples.size(), std::size_t{2 * 250});
+        QCOMPARE(back.samples.size(), std::size_t{2 * 13000});
         // Told once on the desktop, and to assistive technology by a notice that appears.
-        const QString reason = dialog->RecordButton->toolTip().section('\n', 1);
+        const QString reason = Unwrapped(dialog->RecordButton->toolTip());
         QCOMPARE(rig->notifier.notifications.size(), std::size_t{1});
         QCOMPARE(rig->notifier.notifications[0].summary, std::string("Sonocap: recording stopped"));
         QCOMPARE(QString::fromStdString(rig->notifier.notifications[0].body), reason);
@@ -422,8 +431,11 @@ class RecorderDialogTest : public QObject {
         const qint64 sec = 176400;
         QTest::newRow("start") << 0LL << 0LL << false << 0LL << "00:00 min"
                                << "00:00 min";
-        QTest::newRow("59 s") << 2645999LL << 0LL << false << 0LL << "00:59 min"
-                              << "00:00 min";
+        QTest::newRow("59.49 s") << 2623949LL << 0LL << false << 0LL << "00:59 min"
+                                 << "00:00 min";
+        // Rounded, as every time shown: the field agrees with the stop's reason and the log.
+        QTest::newRow("59.5 s") << 2623950LL << 0LL << false << 0LL << "01:00 min"
+                                << "00:00 min";
         QTest::newRow("1 min") << 2646000LL << 0LL << false << 0LL << "01:00 min"
                                << "00:00 min";
         QTest::newRow("100 min") << 264600000LL << 0LL << false << 0LL << "100:00 min"
@@ -443,7 +455,7 @@ class RecorderDialogTest : public QObject {
             << 0LL << 0LL << false << (5LL << 30) << "00:00 min"
             << "405:47 min";
         QTest::newRow("compressed near the size limit")
-            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:47 min"
+            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:48 min"
             << "01:00 min";
         QTest::newRow("free space unknown") << 0LL << 0LL << false << -1LL << "00:00 min"
                                             << "--:-- min";

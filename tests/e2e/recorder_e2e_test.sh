@@ -362,8 +362,12 @@ if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
     expect_notifications "$notified" 5
     tail -n 1 "$NOTIFICATIONS" >"$out/notification-full-disk.json"
     expect_text "the notification's summary" "$(last_notification summary)" "Sonocap: recording stopped"
-    [[ "$(last_notification body)" =~ ^Recording\ stopped\ after\ [0-9:.]+\ .*No\ space\ left\ on\ device.*\.$ ]] ||
+    # The body is the plain reason, its time the file's length.
+    [[ "$(last_notification body)" =~ ^Stopped\ after\ ([0-9]+):([0-9][0-9]\.[0-9]):\ the\ disk\ is\ full\.\ Everything\ up\ to\ then\ is\ saved\.$ ]] ||
         fail "the notification's body: $(last_notification body)"
+    awk -v m="${BASH_REMATCH[1]}" -v s="${BASH_REMATCH[2]}" -v d="$(soxi -D "$full")" \
+        'BEGIN { t = m * 60 + s; exit !(t - d < 0.051 && d - t < 0.051) }' ||
+        fail "the notification says ${BASH_REMATCH[1]}:${BASH_REMATCH[2]}, the file holds $(soxi -D "$full") s"
     expect_text "the notification's icon" "$(last_notification app_icon)" "org.sonocap.Sonocap"
     expect_text "the notification's timeout" "$(last_notification expire_timeout)" "0"
     expect_text "the notification's urgency" "$(last_notification hints.urgency)" "2"

@@ -329,7 +329,7 @@ void RecorderDialog::ShowReason(const QString& reason) {
     const QString tip =
         WrappedToWidth(reason, QFontMetrics(QToolTip::font()), ReasonWidth(width()));
     RecordButton->setToolTip(tip);
-    ShowTipBelow(RecordButton, tip);
+    ShowTipUnderWindow(RecordButton, tip);
 }
 
 void RecorderDialog::TogglePause() {

@@ -304,14 +304,7 @@ void RecorderDialog::StopTake() {
     ShowRecordImage(false);
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
-    const CaptureSession& s = captureSession;
-    std::string told;
-    if (s.endReason != kNoEndReason) {
-        told = EndForUser(s.endReason, s.failureError, s.failureDetail, StoredFrames());
-    }
-    // Input lost in the middle of a take spoils it without ending it: told after it as well.
-    const std::string lost = InputLossForUser(s.lossesReported.events, s.lossesReported.frames);
-    if (!lost.empty()) told += (told.empty() ? "" : " ") + lost;
+    const std::string told = StopReportForUser();
     if (!told.empty()) ShowReason(QString::fromStdString(told));
 }
 

@@ -81,6 +81,18 @@ std::string StopReport() {
     return text;
 }
 
+std::string StopReportForUser() {
+    const CaptureSession& s = captureSession;
+    std::string told;
+    if (s.endReason != kNoEndReason) {
+        told = EndForUser(s.endReason, s.failureError, s.failureDetail, StoredFrames());
+    }
+    // Input lost in the middle of a take spoils it without ending it: told after it as well.
+    const std::string lost = InputLossForUser(s.lossesReported.events, s.lossesReported.frames);
+    if (!lost.empty()) told += (told.empty() ? "" : " ") + lost;
+    return told;
+}
+
 void LogRecordingStarted() {
     WriteLine(std::string("recording started (") +
               (parameterRecord.compression != 0 ? "Compaxa" : "WAV") +

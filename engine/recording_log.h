@@ -32,6 +32,11 @@ int64_t StoredFrames();
 // to then".
 std::string StopReport();
 
+// The same for the window, in plain words: why it ended when nobody asked, and input lost in
+// the middle of it ("Stopped after 0:11.8: the disk is full. Everything up to then is saved.");
+// empty for a take stopped by the user that lost nothing.
+std::string StopReportForUser();
+
 // "sonocap: PATH: TEXT", about a file other than the recording's.
 void LogAbout(const std::string& path, const std::string& text);
 

@@ -13,8 +13,10 @@ namespace {
 // Long enough for a window manager to hand the focus back after a dialog.
 constexpr int kSettleMs = 300;
 
+// Under the window, which it then covers nothing of, unless the screen ends there.
 void ShowNow(QWidget* button, const QString& tip) {
-    QToolTip::showText(button->mapToGlobal(QPoint(0, button->height())), tip, button);
+    const QWidget* window = button->window();
+    QToolTip::showText(window->mapToGlobal(QPoint(0, window->height())), tip, button);
 }
 
 }  // namespace
@@ -43,7 +45,7 @@ int ReasonWidth(int windowWidthPx) {
     return windowWidthPx * 4 / 3;
 }
 
-void ShowTipBelow(QWidget* button, const QString& tip) {
+void ShowTipUnderWindow(QWidget* button, const QString& tip) {
     if (!button->isVisible()) return;
     ShowNow(button, tip);
     // The button is the timer's context: a button that has gone takes the timer with it.

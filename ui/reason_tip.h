@@ -17,8 +17,9 @@ QString WrappedToWidth(const QString& text, const QFontMetrics& metrics, int wid
 // The width a reason is wrapped to beside a window `windowWidthPx` pixels wide.
 int ReasonWidth(int windowWidthPx);
 
-// Shows `tip` as `button`'s tooltip below it now, and once more when the window has settled: a
-// dialog that has just closed gives the activation back a moment later, which hides a tooltip.
-void ShowTipBelow(QWidget* button, const QString& tip);
+// Shows `tip` as `button`'s tooltip under its window now, and once more when the window has
+// settled: a dialog that has just closed gives the activation back a moment later, which hides
+// a tooltip.
+void ShowTipUnderWindow(QWidget* button, const QString& tip);
 
 }  // namespace sonocap

@@ -318,15 +318,8 @@ void RecorderDialog::StopTake() {
     ShowTakeRunning(false);
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
-    const CaptureSession& s = captureSession;
-    std::string told;
-    if (s.endReason != kNoEndReason) {
-        told = EndForUser(s.endReason, s.failureError, s.failureDetail, StoredFrames());
-    }
-    // Input lost in the middle of a take spoils it without ending it: told after it as well.
-    const std::string lost = InputLossForUser(s.lossesReported.events, s.lossesReported.frames);
-    if (!lost.empty()) told += (told.empty() ? "" : " ") + lost;
-    if (s.endReason != kNoEndReason) {
+    const std::string told = StopReportForUser();
+    if (captureSession.endReason != kNoEndReason) {
         TellUnaskedEnd(QString::fromStdString(told));
     } else if (!told.empty()) {
         ShowReason(QString::fromStdString(told));
@@ -347,7 +340,7 @@ void RecorderDialog::ShowReason(const QString& reason) {
     const QString tip =
         WrappedToWidth(reason, QFontMetrics(QToolTip::font()), ReasonWidth(width()));
     RecordButton->setToolTip(tip);
-    ShowTipBelow(RecordButton, tip);
+    ShowTipUnderWindow(RecordButton, tip);
 }
 
 void RecorderDialog::TellUnaskedEnd(const QString& reason) {

@@ -181,11 +181,11 @@ wait_recorder_exit() {
 }
 
 # The id of the visible window whose title matches the regular expression $1, waiting up to
-# $2 seconds for it.
+# $2 seconds for it; of process $3 alone when given (two copies have the same titles).
 wait_window() {
     local pattern=$1 timeout=$2 id
     for _ in $(seq $((timeout * 10))); do
-        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+        id=$(xdotool search --onlyvisible ${3:+--pid "$3"} --name "$pattern" 2>/dev/null | head -n 1)
         if [ -n "$id" ]; then
             echo "$id"
             return 0

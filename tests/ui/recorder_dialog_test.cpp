@@ -332,6 +332,15 @@ class RecorderDialogTest : public QObject {
         QVERIFY(AccessibleControls(dialog.get()).contains("Record"));
     }
 
+    void inputLostInATakeIsToldAfterIt() {
+        StartInto("lossy.wav");
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 1000, -1000));
+        for (int i = 0; i < 3; ++i) rig->device.LoseInput(5880);
+        ClickStop();
+        QCOMPARE(dialog->RecordButton->toolTip(),
+                 QString("Input was lost 3 times (0.4 s in all)."));
+    }
+
     void pauseBeforeRecordHoldsTheElapsedTimeUntilReleased() {
         QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
         QCOMPARE(paused, 1);

@@ -199,8 +199,8 @@ void CloseTakeRecord() {
     s.takeRecordPath.clear();
 }
 
-std::vector<std::string> FinishInterruptedTakes() {
-    std::vector<std::string> texts;
+std::vector<FinishedTake> FinishInterruptedTakes() {
+    std::vector<FinishedTake> texts;
     if (takeRecordFolder.empty()) return texts;
     platform::FileIo& files = platform::Current<platform::FileIo>();
     std::vector<std::string> names = files.ListDirectory(takeRecordFolder);
@@ -224,9 +224,10 @@ std::vector<std::string> FinishInterruptedTakes() {
         }
         std::string told;
         std::string plain;
-        if (FinishTake(r, told, plain)) files.Remove(recordPath);
+        const bool done = FinishTake(r, told, plain);
+        if (done) files.Remove(recordPath);
         LogAbout(r.path, told);
-        texts.push_back(plain);
+        texts.push_back({plain, !done});
     }
     return texts;
 }

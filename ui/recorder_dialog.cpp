@@ -259,13 +259,20 @@ void RecorderDialog::Initialize() {
 }
 
 void RecorderDialog::TellFinishedTakes() {
-    const std::vector<std::string> finished = FinishInterruptedTakes();
-    if (finished.empty()) return;
+    const std::vector<FinishedTake> takes = FinishInterruptedTakes();
+    if (takes.empty()) return;
     QString reason;
-    for (const std::string& text : finished) {
-        reason += (reason.isEmpty() ? "" : "\n") + QString::fromStdString(text);
+    bool ended = false;
+    for (const FinishedTake& take : takes) {
+        reason += (reason.isEmpty() ? "" : "\n") + QString::fromStdString(take.plain);
+        ended = ended || !take.stillRecorded;
     }
-    TellUnaskedEnd(reason);
+    // A take that another copy still records has not stopped: told in the window only.
+    if (ended) {
+        TellUnaskedEnd(reason);
+    } else {
+        ShowReason(reason);
+    }
     // Shown once the window is on the screen.
     QTimer::singleShot(kDisplayTimerMs * 10, this, [this, reason] { ShowReason(reason); });
 }

@@ -66,7 +66,7 @@ const char* FileErrorForUser(int systemError) {
             return "the disk is read-only";
         case EACCES:
         case EPERM:
-            return "you may not write in that folder";
+            return "you may not write there";
         case ENOENT:
         case ENOTDIR:
             return "the folder is not there any more";

@@ -470,6 +470,15 @@ if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
     expect_short_tip "$tip" "the failed start's reason"
     [ ! -e "$second" ] || fail "the failed start left $(stat -c '%s bytes' "$second") in $second"
     park_pointer
+    note "   the disk made read-only: full.wav is refused before the overwrite question"
+    mount -o remount,ro "$full_disk" || fail "the full disk cannot be made read-only"
+    start_wave_take "$full_disk/full"
+    wait_log_line "^sonocap: $full: recording not started: the file could not be created: Read-only file system\$" 10 ||
+        fail "no log line of the read-only disk: $(tail -n 2 "$work/sonocap.log")"
+    tip=$(wait_tooltip "$app_pid" 5) || fail "the read-only disk's reason is not shown"
+    expect_short_tip "$tip" "the read-only disk's reason"
+    window_shown "$OVERWRITE_TITLE" && fail "the overwrite question came for a file on a read-only disk"
+    park_pointer
 else
     note "   SKIPPED: no tmpfs can be mounted here ($(head -c 200 "$work/mount.txt"))"
 fi

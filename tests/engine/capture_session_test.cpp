@@ -478,7 +478,7 @@ INSTANTIATE_TEST_SUITE_P(
         ForUserCase{"ReadOnlyDisk", kFileNotCreated, true, EROFS, "Read-only file system", 0,
                     "Not recorded: the disk is read-only."},
         ForUserCase{"FolderNotWritable", kFileNotCreated, true, EACCES, "Permission denied", 0,
-                    "Not recorded: you may not write in that folder."},
+                    "Not recorded: you may not write there."},
         ForUserCase{"DiskFullAtTheHeader", kHeaderNotWritten, true, ENOSPC,
                     "No space left on device", 0, "Not recorded: the disk is full."},
         ForUserCase{"OddFileError", kFileNotCreated, true, EMFILE, "Too many open files", 0,

@@ -206,7 +206,7 @@ class RecorderDialogTest : public QObject {
         QTest::newRow("no device")
             << int{kDeviceNotOpened} << "Not recorded: no audio input device.";
         QTest::newRow("folder not writable")
-            << int{kFileNotCreated} << "Not recorded: you may not write in that folder.";
+            << int{kFileNotCreated} << "Not recorded: you may not write there.";
         QTest::newRow("path too long")
             << int{kPathTooLong} << "Not recorded: the file's name and folder are too long.";
     }

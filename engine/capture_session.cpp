@@ -1,5 +1,7 @@
 #include "engine/capture_session.h"
 
+#include <algorithm>
+
 #include "codec/compressed_header.h"
 #include "codec/wave_header.h"
 #include "engine/aligned_pool.h"
@@ -17,31 +19,6 @@
 namespace sonocap {
 
 namespace {
-
-constexpr char kOverwriteTitle[] = " Sonocap: File exist";
-constexpr char kOverwriteText[] = " File exist, do you want to overwrite it ? \n";
-
-// Asks until the user has a file that is new or may be overwritten: kRecordingStarted, or why
-// not (a cancel, a path too long).
-StartResult ChooseNewOrReplaceableFile() {
-    for (;;) {
-        const int32_t chosen = ChooseRecordingFile();
-        if (closingRequested != 0) return kRecordingCancelled;
-        if (chosen == kPathTooLong) return kPathTooLong;
-        if (chosen == 0) return kRecordingCancelled;
-        // An existing file that cannot be read is still a file that would be lost.
-        if (!platform::Current<platform::FileIo>().Exists(captureSession.filePath))
-            return kRecordingStarted;
-        platform::MessageRequest question;
-        question.title = kOverwriteTitle;
-        question.text = kOverwriteText;
-        question.buttons = platform::MessageButtons::OkCancel;
-        const platform::MessageAnswer answer =
-            platform::Current<platform::MessageSink>().ShowMessage(question);
-        if (closingRequested != 0) return kRecordingCancelled;
-        if (answer == platform::MessageAnswer::Ok) return kRecordingStarted;
-    }
-}
 
 // What a failed start leaves behind: a line in the log, the reason for the window.
 StartResult StartFailed(StartResult result) {
@@ -91,8 +68,9 @@ void CloseCallbackWindow() {
     captureSession.callbackWindow = platform::kNoWindow;
 }
 
-// Gives back whatever a start has taken when it does not get to the end: the file (which
-// stays on disk as far as it was written), the notification window, the pool blocks.
+// Gives back whatever a start has taken when it does not get to the end: the notification
+// window, the pool blocks and the file. A file this start created is removed; an existing one
+// the user agreed to replace stays, and the log says what it holds now.
 class StartUndo {
   public:
     StartUndo() = default;
@@ -101,14 +79,31 @@ class StartUndo {
     ~StartUndo() {
         if (kept_) return;
         CaptureSession& s = captureSession;
-        if (s.file != platform::kNoFile) CloseRecordingFile();
+        if (s.file != platform::kNoFile) {
+            platform::FileIo& files = platform::Current<platform::FileIo>();
+            // Removed while it is still open and locked: nobody else can have taken the name.
+            if (created_ && !files.Remove(s.filePath)) {
+                LogFileFailure("the file of the take that did not start could not be removed",
+                               files.LastError());
+            } else if (emptied_) {
+                LogFileFailure("the file was emptied for a take that did not start: it now holds " +
+                                   std::to_string(std::max<int64_t>(files.Length(s.file), 0)) +
+                                   " bytes, no sound",
+                               0);
+            }
+            CloseRecordingFile();
+        }
         if (s.callbackWindow != platform::kNoWindow) CloseCallbackWindow();
         FreeRecordingBuffers();
     }
     void Keep() { kept_ = true; }
+    void Created() { created_ = true; }
+    void Emptied() { emptied_ = true; }
 
   private:
     bool kept_ = false;
+    bool created_ = false;
+    bool emptied_ = false;
 };
 
 // Everything a take counts starts from nothing; the peaks shown keep their values.
@@ -143,28 +138,75 @@ void NoteUnlockedFile(int lockFailure) {
         lockFailure);
 }
 
+constexpr char kOverwriteTitle[] = " Sonocap: File exist";
+constexpr char kOverwriteText[] = " File exist, do you want to overwrite it ? \n";
+
+// Asks until the user has a file that is new or may be overwritten: kRecordingStarted, or why
+// not. An existing file is opened and locked before the question, so that one another copy
+// records or one that cannot be written is refused without asking, and nobody takes it while
+// the user answers; it stays open in captureSession.file, as it is.
+StartResult ChooseNewOrReplaceableFile() {
+    CaptureSession& s = captureSession;
+    platform::FileIo& files = platform::Current<platform::FileIo>();
+    for (;;) {
+        const int32_t chosen = ChooseRecordingFile();
+        if (closingRequested != 0) return kRecordingCancelled;
+        if (chosen == kPathTooLong) return kPathTooLong;
+        if (chosen == 0) return kRecordingCancelled;
+        if (!files.Exists(s.filePath)) return kRecordingStarted;
+        s.file = files.OpenForUpdate(s.filePath);
+        if (s.file == platform::kNoFile) {
+            if (files.LastError() == platform::kFileLockedError) return kFileInUse;
+            NoteFileError(files.LastError());
+            return kFileNotCreated;
+        }
+        NoteUnlockedFile(files.LockFailure());
+        platform::MessageRequest question;
+        question.title = kOverwriteTitle;
+        question.text = kOverwriteText;
+        question.buttons = platform::MessageButtons::OkCancel;
+        const platform::MessageAnswer answer =
+            platform::Current<platform::MessageSink>().ShowMessage(question);
+        if (closingRequested == 0 && answer == platform::MessageAnswer::Ok) {
+            return kRecordingStarted;
+        }
+        CloseRecordingFile();
+        if (closingRequested != 0) return kRecordingCancelled;
+    }
+}
+
 }  // namespace
 
 StartResult StartRecording() {
     CaptureSession& s = captureSession;
     s.failureDetail.clear();
+    s.failureError = 0;
+    StartUndo undo;
     const StartResult chosen = ChooseNewOrReplaceableFile();
     if (chosen == kRecordingCancelled) return kRecordingCancelled;
     if (chosen != kRecordingStarted) return StartFailed(chosen);
 
-    StartUndo undo;
     platform::FileIo& files = platform::Current<platform::FileIo>();
-    s.file = files.CreateForWriting(s.filePath);
-    if (s.file == platform::kNoFile) {
-        if (files.LastError() == platform::kFileLockedError) return StartFailed(kFileInUse);
-        s.failureDetail = SystemErrorText(files.LastError());
-        return StartFailed(kFileNotCreated);
+    if (s.file != platform::kNoFile) {
+        if (!files.Truncate(s.file, 0)) {
+            NoteFileError(files.LastError());
+            return StartFailed(kFileNotCreated);
+        }
+        undo.Emptied();
+    } else {
+        s.file = files.CreateForWriting(s.filePath);
+        if (s.file == platform::kNoFile) {
+            if (files.LastError() == platform::kFileLockedError) return StartFailed(kFileInUse);
+            NoteFileError(files.LastError());
+            return StartFailed(kFileNotCreated);
+        }
+        undo.Created();
+        NoteUnlockedFile(files.LockFailure());
     }
-    NoteUnlockedFile(files.LockFailure());
     s.driveRoot = DirectoryOfPath(s.filePath);
 
     if (!WriteProvisionalHeader()) {
-        s.failureDetail = SystemErrorText(files.LastError());
+        NoteFileError(files.LastError());
         return StartFailed(kHeaderNotWritten);
     }
     // The new name is durable once, the data every few seconds from here on.
@@ -173,7 +215,6 @@ StartResult StartRecording() {
     try {
         AllocateRecordingBuffers();
     } catch (const PoolOutOfMemory&) {
-        // The file keeps its provisional header, as after the other failures from here on.
         return StartFailed(kNoMemoryForBuffers);
     }
     s.ring = s.buffers[0];

@@ -78,6 +78,8 @@ struct CaptureSession {
     // What the system said about the last failure (its error text, or the device's reason);
     // empty when it said nothing.
     std::string failureDetail;
+    // The system's error number of the last failed create or write of the file; 0 for none.
+    int failureError = 0;
 
     // The file as it was created, and the record of the take kept beside the user's state
     // (empty when none is kept).

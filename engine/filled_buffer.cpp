@@ -23,7 +23,7 @@ int32_t WriteToRecording(const void* data, int32_t bytes) {
 void WriteFailed() {
     CaptureSession& s = captureSession;
     s.failed = 1;
-    s.failureDetail = SystemErrorText(platform::Current<platform::FileIo>().LastError());
+    NoteFileError(platform::Current<platform::FileIo>().LastError());
     RequestEnd(kWriteFailed);
 }
 

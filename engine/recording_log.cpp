@@ -1,9 +1,11 @@
 #include "engine/recording_log.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
+#include "codec/duration_text.h"
 #include "codec/wave_header.h"
 #include "engine/capture_session.h"
 #include "engine/program_state.h"
@@ -31,8 +33,14 @@ std::string SystemErrorText(int error) {
     return error != 0 ? std::strerror(error) : "";
 }
 
+void NoteFileError(int systemError) {
+    captureSession.failureError = systemError;
+    captureSession.failureDetail = SystemErrorText(systemError);
+}
+
 std::string TakeTimeText(int64_t frames) {
-    const int64_t tenths = frames * 10 / kSampleRate;
+    const auto tenths = static_cast<int64_t>(
+        RoundedTimeUnits(static_cast<uint64_t>(std::max<int64_t>(frames, 0)), 10));
     char text[48];
     std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", tenths / 36000,
                   static_cast<int>(tenths / 600 % 60), static_cast<int>(tenths / 10 % 60),
@@ -57,15 +65,32 @@ std::string ResultWithDetail(EndReason reason) {
     return WithDetail(EndReasonText(reason));
 }
 
+int64_t StoredFrames() {
+    return captureSession.dataBytes / kBytesPerFrame;
+}
+
 std::string StopReport() {
     const CaptureSession& s = captureSession;
-    std::string text = "recording stopped after " + TakeTimeText(s.totalFrames) + " (" +
-                       std::to_string(s.dataBytes / kBytesPerFrame) + " frames stored of " +
+    // The time is the file's, not the device's: a failed write stores less than was captured.
+    std::string text = "recording stopped after " + TakeTimeText(StoredFrames()) + " (" +
+                       std::to_string(StoredFrames()) + " frames stored of " +
                        std::to_string(s.capturedFrames) + " captured)";
     if (s.endReason != kNoEndReason) {
         text += ": " + ResultWithDetail(s.endReason) + "; the file holds everything up to then";
     }
     return text;
+}
+
+std::string StopReportForUser() {
+    const CaptureSession& s = captureSession;
+    std::string told;
+    if (s.endReason != kNoEndReason) {
+        told = EndForUser(s.endReason, s.failureError, s.failureDetail, StoredFrames());
+    }
+    // Input lost in the middle of a take spoils it without ending it: told after it as well.
+    const std::string lost = InputLossForUser(s.lossesReported.events, s.lossesReported.frames);
+    if (!lost.empty()) told += (told.empty() ? "" : " ") + lost;
+    return told;
 }
 
 void LogRecordingStarted() {

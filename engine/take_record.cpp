@@ -8,6 +8,7 @@
 #include "codec/unfinished_recording.h"
 #include "engine/program_state.h"
 #include "engine/recording_log.h"
+#include "engine/recording_results.h"
 #include "engine/take_file.h"
 #include "platform/file_io.h"
 #include "settings/parameter_record.h"
@@ -103,9 +104,11 @@ class OpenTake final : public PositionalFile {
     platform::FileHandle file_;
 };
 
-// Finishes the take of one record. Returns what the log says, and whether the record is done
-// with (false only while a running copy records the take).
-bool FinishTake(const TakeRecord& r, std::string& told) {
+// Finishes the take of one record. Returns what the log says, what the window says in plain
+// words, and whether the record is done with (false only while a running copy records the take).
+bool FinishTake(const TakeRecord& r, std::string& told, std::string& plain) {
+    const std::string name = "The take " + r.path.substr(r.path.rfind('/') + 1);
+    plain = name + " was interrupted; it is left as it was (the log says why).";
     platform::FileIo& files = platform::Current<platform::FileIo>();
     const platform::FileHandle file = files.OpenForUpdate(r.path);
     if (file == platform::kNoFile) {
@@ -113,6 +116,7 @@ bool FinishTake(const TakeRecord& r, std::string& told) {
             told =
                 "the take is still locked by a running program (another copy of Sonocap "
                 "recording it?): left alone";
+            plain = name + " is still being recorded by another program.";
             return false;
         }
         told =
@@ -161,6 +165,9 @@ bool FinishTake(const TakeRecord& r, std::string& told) {
                (finished ? "it has been finished and holds " + TakeTimeText(frames)
                          : "finishing it failed (" + SystemErrorText(files.LastError()) +
                                "); sonocap-cx repair can try again");
+        plain = name + " was interrupted. " +
+                (finished ? "It is finished now and holds " + ShownTakeTime(frames) + "."
+                          : "It could not be finished; sonocap-cx repair can try again.");
     }
     files.Close(file);
     return true;
@@ -192,8 +199,8 @@ void CloseTakeRecord() {
     s.takeRecordPath.clear();
 }
 
-std::vector<std::string> FinishInterruptedTakes() {
-    std::vector<std::string> texts;
+std::vector<FinishedTake> FinishInterruptedTakes() {
+    std::vector<FinishedTake> texts;
     if (takeRecordFolder.empty()) return texts;
     platform::FileIo& files = platform::Current<platform::FileIo>();
     std::vector<std::string> names = files.ListDirectory(takeRecordFolder);
@@ -216,9 +223,11 @@ std::vector<std::string> FinishInterruptedTakes() {
             continue;
         }
         std::string told;
-        if (FinishTake(r, told)) files.Remove(recordPath);
+        std::string plain;
+        const bool done = FinishTake(r, told, plain);
+        if (done) files.Remove(recordPath);
         LogAbout(r.path, told);
-        texts.push_back(r.path + ": " + told);
+        texts.push_back({plain, !done});
     }
     return texts;
 }

@@ -20,11 +20,18 @@ void UpdateTakeRecord();
 // The take ended normally: its record is removed.
 void CloseTakeRecord();
 
+// What start-up says of one take record, in the user's words.
+struct FinishedTake {
+    std::string plain;
+    // Another running program records the take: nothing ended, the record stays.
+    bool stillRecorded = false;
+};
+
 // Finishes each take that a record names, unless a running copy still records it: the bytes
 // behind the last whole frame or record are cut, the sizes set, the file made durable and
 // its modification time put back. A file that is not the one recorded (another inode or
 // format, shorter than the record says, not a recording) is left untouched. One log line
-// for each record; returns the texts for the window.
-std::vector<std::string> FinishInterruptedTakes();
+// for each record; returns the window's plain words for each.
+std::vector<FinishedTake> FinishInterruptedTakes();
 
 }  // namespace sonocap

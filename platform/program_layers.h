@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/console/stderr_event_log.h"
+#include "platform/dbus/dbus_desktop_notifier.h"
 #include "platform/linux/linux_system_info.h"
 #include "platform/portaudio/portaudio_wave_input.h"
 #include "platform/posix/heap_allocator.h"
@@ -37,8 +38,8 @@ inline std::unique_ptr<WaveInput> ChooseWaveInput() {
 
 // The one place where the program chooses its real layers: the system's heap, files and free
 // space, Linux's facts about itself, the sound server's input (or PortAudio's), standard error
-// as the event log, and what Qt provides. Installed for as long as the object lives. Needs a
-// QApplication.
+// as the event log, the desktop's notifications over D-Bus, and what Qt provides. Installed for as
+// long as the object lives. Needs a QApplication.
 class ProgramLayers {
   public:
     ProgramLayers() = default;
@@ -52,12 +53,14 @@ class ProgramLayers {
     LinuxSystemInfo systemInfo_;
     std::unique_ptr<WaveInput> waveInput_ = ChooseWaveInput();
     StderrEventLog eventLog_;
+    DbusDesktopNotifier notifier_;
     LayerGuard<Allocator> allocatorGuard_{allocator_};
     LayerGuard<FileIo> filesGuard_{files_};
     LayerGuard<DiskSpace> diskSpaceGuard_{diskSpace_};
     LayerGuard<SystemInfo> systemInfoGuard_{systemInfo_};
     LayerGuard<WaveInput> waveInputGuard_{*waveInput_};
     LayerGuard<EventLog> eventLogGuard_{eventLog_};
+    LayerGuard<DesktopNotifier> notifierGuard_{notifier_};
     // Last: its notifier watches the wave input installed above.
     QtLayers qt_;
 };

@@ -43,6 +43,9 @@ class WindowSystem {
     // What a window does with a message its procedure does not handle.
     virtual intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                                    intptr_t lParam) = 0;
+    // A handle that names a window the toolkit shows (a QWidget in the program), so that the
+    // layers can name it as an owner; the same handle each time for the same window.
+    virtual WindowHandle HandleOf(void* shownWindow) = 0;
 };
 
 template <>

@@ -39,9 +39,17 @@ class WindowTable {
     // Handles are never reused, so a message left for a destroyed window finds nobody.
     WindowHandle NewHandle() { return nextWindow_++; }
 
+    // The handle of a window that the toolkit shows, the same one each time.
+    WindowHandle HandleOfShown(const void* shownWindow) {
+        const auto [at, added] = shown_.emplace(shownWindow, kNoWindow);
+        if (added) at->second = NewHandle();
+        return at->second;
+    }
+
   private:
     std::map<std::string, WindowProcedure> classes_;
     std::map<WindowHandle, WindowProcedure> windows_;
+    std::map<const void*, WindowHandle> shown_;
     WindowHandle nextWindow_ = 1;
 };
 

@@ -14,8 +14,11 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra            # the windows' narrow face, DejaVu Sans Condensed
   # The end-to-end test drives the recorder on Xvfb as a person would: xdotool clicks and
   # types, xclip reads a field's text through the X selection, ImageMagick's import takes the
-  # screenshots. No window manager: the program takes the keyboard focus by itself.
-  xdotool xclip imagemagick
+  # screenshots, xprop tells a tooltip among a program's windows. No window manager: the
+  # program takes the keyboard focus by itself.
+  xdotool xclip imagemagick x11-utils
+  # A private session bus and a stand-in notification service in Debian's own python3.
+  dbus python3-dbus python3-gi
   sox flac wavpack                                # judges and speed peers in tests and benchmarks
   clang libclang-rt-14-dev                        # the fuzz tree: libFuzzer, ASan, UBSan runtimes
   # The install tests: validators of the desktop entry, the metainfo and the manual pages;

@@ -2,11 +2,16 @@
 
 #include <cstdio>
 
+#include "codec/duration_text.h"
 #include "platform/disk_space.h"
 #include "settings/db_table.h"
 #include "settings/program_values.h"
 
 namespace sonocap {
+
+int64_t ShownSeconds(int64_t frames) {
+    return static_cast<int64_t>(RoundedTimeUnits(static_cast<uint64_t>(frames), 1));
+}
 
 std::string MinutesText(int64_t seconds) {
     char text[32];
@@ -29,6 +34,13 @@ std::string PeakText(int32_t peakHold) {
     if (peakHold <= 0) return "-inf dB";
     char text[32];
     std::snprintf(text, sizeof text, "%+5.1fdB", static_cast<double>(dbTable[peakHold]));
+    return text;
+}
+
+std::string LevelText(float db) {
+    if (db <= kSilenceDb) return "-inf dB";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f dB", static_cast<double>(db));
     return text;
 }
 

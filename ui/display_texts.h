@@ -14,6 +14,9 @@ namespace sonocap {
 inline constexpr float kMeterFloorDb = -40.0f;
 inline constexpr double kMeterScalePerDb = 0.025;
 
+// Whole seconds of `frames`, rounded as every time the program shows is.
+int64_t ShownSeconds(int64_t frames);
+
 // "mm:ss min"; the minutes take as many digits as they need.
 std::string MinutesText(int64_t seconds);
 
@@ -26,6 +29,9 @@ int64_t SecondsLeft(uint64_t freeBytes, int64_t totalFrames, int64_t bytesWritte
 
 // The peak readout of a peak hold (0 .. 32768): "-inf dB" for 0, else " -6.0dB" and the like.
 std::string PeakText(int32_t peakHold);
+
+// A level as assistive technology reads it: "-6.0 dB", or "-inf dB" for silence.
+std::string LevelText(float db);
 
 // The meter level of a peak in dB: 0.0 at and below the floor, 1.0 at full scale.
 float MeterTarget(float db);

@@ -26,14 +26,16 @@ void LetteringLabel::paintEvent(QPaintEvent*) {
     if (alignment_ & Qt::AlignHCenter) x = (width() - total) / 2;
     if (alignment_ & Qt::AlignRight) x = width() - total;
     const int baseline = (height() + metrics.ascent() - metrics.descent()) / 2;
+    // Disabled, the words are drawn in the style's grey, as a disabled control's label is.
+    const QColor disabled = palette().color(QPalette::Disabled, QPalette::WindowText);
     for (const LetteringPart& part : parts_) {
-        if (part.outlined) {
+        if (part.outlined && isEnabled()) {
             p.setPen(QColor(110, 110, 110));
             for (const QPoint& d : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
                 p.drawText(x + d.x(), baseline + d.y(), part.text);
             }
         }
-        p.setPen(part.colour);
+        p.setPen(isEnabled() ? part.colour : disabled);
         p.drawText(x, baseline, part.text);
         x += metrics.horizontalAdvance(part.text);
     }

@@ -5,6 +5,8 @@
 #include <QTimerEvent>
 #include <QWindow>
 
+#include "ui/display_texts.h"
+
 namespace sonocap {
 
 int32_t SegmentLimit(double value) {
@@ -41,6 +43,11 @@ void LevelMeter::FillSegment(int32_t x, QRgb colour) {
         line[x] = colour;
         line[x + 1] = colour;
     }
+}
+
+void LevelMeter::ShowLevel(float db) {
+    levelDb_ = db;
+    targetLevel = MeterTarget(db);
 }
 
 float LevelMeter::NextLevel() const {

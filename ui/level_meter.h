@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "settings/db_table.h"
+
 class QPainter;
 
 // A horizontal bar of narrow segments in three zones (green, yellow, red) that shows a level
@@ -61,6 +63,10 @@ class LevelMeter final : public QWidget {
     // The picture as the last Draw left it.
     const QImage& Surface() const { return memorySurface; }
 
+    // Aims the bar at a level in dB (kSilenceDb for none), which assistive technology reads.
+    void ShowLevel(float db);
+    float LevelDb() const { return levelDb_; }
+
     QRect clientRect;
     float targetLevel = 0.0f;  // written by the owner at any time
     int meterTimer = 0;
@@ -84,6 +90,7 @@ class LevelMeter final : public QWidget {
     // The lit limit of the picture in the surface, which is also the picture that the window
     // was last given; -1 before the first.
     int32_t drawnLit_ = -1;
+    float levelDb_ = kSilenceDb;
 };
 
 }  // namespace sonocap

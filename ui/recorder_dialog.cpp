@@ -21,12 +21,15 @@
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
 #include "engine/recording_log.h"
+#include "engine/recording_results.h"
 #include "engine/take_record.h"
-#include "platform/qt/qt_window_system.h"
+#include "platform/desktop_notifier.h"
 #include "platform/wave_input.h"
+#include "platform/window_system.h"
 #include "settings/db_table.h"
 #include "settings/parameter_record.h"
 #include "ui/about_dialog.h"
+#include "ui/accessible_widgets.h"
 #include "ui/button_images.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
@@ -38,6 +41,8 @@
 #include "ui/level_meter.h"
 #include "ui/program_icon.h"
 #include "ui/read_only_field.h"
+#include "ui/reason_notice.h"
+#include "ui/reason_tip.h"
 
 namespace sonocap {
 
@@ -47,23 +52,17 @@ const QColor kRedLettering(200, 0, 0);
 const QColor kGreenLettering(0, 128, 0);
 const QColor kWhiteLettering(255, 255, 255);
 
-ReadOnlyField* Field(QWidget* parent, int id, const QRect& at, Qt::Alignment alignment,
-                     bool framed) {
+ReadOnlyField* Field(QWidget* parent, int id, const QString& name, const QRect& at,
+                     Qt::Alignment alignment, bool framed) {
     auto* field = new ReadOnlyField(parent);
     field->setObjectName(QString::number(id));
+    field->setAccessibleName(name);
     field->setAlignment(alignment | Qt::AlignVCenter);
     field->setFrame(framed);
     field->setGeometry(at);
     field->setContextMenuPolicy(Qt::NoContextMenu);
     field->setTextMargins(0, 0, 0, 0);
     return field;
-}
-
-// "The file could not be created: Permission denied." from the engine's lower-case wording.
-QString Sentence(const std::string& text) {
-    QString sentence = QString::fromStdString(text);
-    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
-    return sentence + ".";
 }
 
 int64_t MonotonicMs() {
@@ -100,6 +99,7 @@ RecorderDialog::RecorderDialog(QWidget* parent)
     setFont(DialogFont());
     setFixedSize(DialogX(178), DialogY(69));
     CentreOnScreen();
+    InstallAccessibleWidgets();
     BuildControls();
     BuildSystemMenu();
     Initialize();
@@ -137,22 +137,20 @@ void RecorderDialog::BuildControls() {
     PauseButton->setObjectName(QString::number(kPauseButtonId));
     PauseButton->setGeometry(DialogRect(14, 7, 16, 13));
     PauseButton->setToolTip("Pause");
-    PauseButton->setAccessibleName("Pause");
 
     RecordButton = new ImageButton(this);
     RecordButton->setObjectName(QString::number(kRecordButtonId));
     RecordButton->setGeometry(DialogRect(42, 7, 16, 13));
-    RecordButton->setAccessibleName("Start");
 
     Label(this, {{kRecordedText, kRedLettering}}, DialogRect(75, 20, 36, 8), Qt::AlignHCenter);
     Label(this, {{kRemainingText, kGreenLettering}}, DialogRect(127, 20, 36, 8), Qt::AlignHCenter);
     Line(this, DialogRect(1, 28, 175, 3));
     Line(this, DialogRect(2, 50, 175, 3));
 
-    RecordedField =
-        Field(this, kRecordedFieldId, DialogRect(75, 8, 36, 12), Qt::AlignHCenter, true);
-    RemainingField =
-        Field(this, kRemainingFieldId, DialogRect(127, 8, 36, 12), Qt::AlignLeft, true);
+    RecordedField = Field(this, kRecordedFieldId, "Time recorded", DialogRect(75, 8, 36, 12),
+                          Qt::AlignHCenter, true);
+    RemainingField = Field(this, kRemainingFieldId, "Time remaining", DialogRect(127, 8, 36, 12),
+                           Qt::AlignLeft, true);
     for (QLineEdit* field : {RecordedField, RemainingField}) {
         // No tab stop, but the buttons park the focus here.
         field->setFocusPolicy(Qt::ClickFocus);
@@ -169,20 +167,23 @@ void RecorderDialog::BuildControls() {
     border->setGeometry(DialogRect(-1, -1, 180, 71));
     border->lower();
 
-    Label(this, {{"Comp", kWhiteLettering, true}, {"axa", kRedLettering}},
-          DialogRect(20, 55, 33, 9));
-    Label(this, {{"DC - Filter", Qt::black}}, DialogRect(73, 56, 34, 9));
+    switchLabels_[0] = Label(this, {{"Comp", kWhiteLettering, true}, {"axa", kRedLettering}},
+                             DialogRect(20, 55, 33, 9));
+    switchLabels_[1] = Label(this, {{"DC - Filter", Qt::black}}, DialogRect(73, 56, 34, 9));
 
     LeftMeter = new LevelMeter(this);
     LeftMeter->setObjectName(QString::number(kLeftMeterId));
     LeftMeter->setGeometry(DialogRect(21, 34, 125, 6));
+    LeftMeter->setAccessibleName("Left level");
     RightMeter = new LevelMeter(this);
     RightMeter->setObjectName(QString::number(kRightMeterId));
     RightMeter->setGeometry(DialogRect(21, 42, 125, 6));
+    RightMeter->setAccessibleName("Right level");
 
-    LeftPeakField = Field(this, kLeftPeakFieldId, DialogRect(148, 33, 26, 8), Qt::AlignLeft, false);
-    RightPeakField =
-        Field(this, kRightPeakFieldId, DialogRect(148, 40, 26, 8), Qt::AlignLeft, false);
+    LeftPeakField = Field(this, kLeftPeakFieldId, "Left peak", DialogRect(148, 33, 26, 8),
+                          Qt::AlignLeft, false);
+    RightPeakField = Field(this, kRightPeakFieldId, "Right peak", DialogRect(148, 40, 26, 8),
+                           Qt::AlignLeft, false);
     for (QLineEdit* field : {LeftPeakField, RightPeakField}) {
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Window));
@@ -192,6 +193,7 @@ void RecorderDialog::BuildControls() {
 
     Label(this, {{"left", kRedLettering}}, DialogRect(5, 32, 14, 9));
     Label(this, {{"right", kGreenLettering}}, DialogRect(4, 40, 16, 9));
+    EndNotice = new ReasonNotice(this);
 
     setTabOrder(CompressionCheck, DcFilterCheck);
     setTabOrder(DcFilterCheck, PauseButton);
@@ -202,8 +204,9 @@ void RecorderDialog::BuildControls() {
     connect(RecordButton, &QAbstractButton::clicked, this, &RecorderDialog::ToggleRecording);
     connect(PauseButton, &QAbstractButton::clicked, this, &RecorderDialog::TogglePause);
     connect(CompressionCheck, &QAbstractButton::clicked, this,
-            &RecorderDialog::OnCompressionClicked);
-    connect(DcFilterCheck, &QAbstractButton::clicked, this, &RecorderDialog::OnDcFilterClicked);
+            [this] { OnSwitchClicked(CompressionCheck, parameterRecord.compression); });
+    connect(DcFilterCheck, &QAbstractButton::clicked, this,
+            [this] { OnSwitchClicked(DcFilterCheck, parameterRecord.dcFilter); });
 }
 
 void RecorderDialog::BuildSystemMenu() {
@@ -216,14 +219,11 @@ void RecorderDialog::BuildSystemMenu() {
     connect(close, &QAction::triggered, this, &QWidget::close);
     systemMenu_->addSeparator();
     systemMenu_->addMenu(new InputMenu(systemMenu_));
-    const QString aboutText = kAboutItemText;
-    if (!aboutText.isEmpty()) {
-        aboutAction_ = systemMenu_->addAction(aboutText);
-        aboutAction_->setShortcut(QKeySequence(kAboutShortcut));
-        aboutAction_->setShortcutContext(Qt::WindowShortcut);
-        connect(aboutAction_, &QAction::triggered, this, &RecorderDialog::ShowAbout);
-        addAction(aboutAction_);
-    }
+    aboutAction_ = systemMenu_->addAction(kAboutItemText);
+    aboutAction_->setShortcut(QKeySequence(kAboutShortcut));
+    aboutAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(aboutAction_, &QAction::triggered, this, &RecorderDialog::ShowAbout);
+    addAction(aboutAction_);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &RecorderDialog::ShowHelp);
 }
@@ -231,16 +231,13 @@ void RecorderDialog::BuildSystemMenu() {
 void RecorderDialog::Initialize() {
     closingRequested = 0;
     // The handle the capture session uses as owner of its save dialog.
-    if (auto* windows =
-            dynamic_cast<platform::QtWindowSystem*>(&platform::Current<platform::WindowSystem>())) {
-        ownerWindow = windows->HandleOf(this);
-    }
+    ownerWindow = platform::Current<platform::WindowSystem>().HandleOf(static_cast<QWidget*>(this));
     recordImage = sonocap::RecordImage();
     stopImage = sonocap::StopImage();
     pauseImage = sonocap::PauseImage();
-    ShowRecordImage(false);
+    ShowTakeRunning(false);
     PauseButton->SetImage(pauseImage);
-    PauseButton->SetHeld(paused != 0);
+    ShowPaused(paused != 0);
 
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
@@ -262,20 +259,39 @@ void RecorderDialog::Initialize() {
 }
 
 void RecorderDialog::TellFinishedTakes() {
-    const std::vector<std::string> finished = FinishInterruptedTakes();
-    if (finished.empty()) return;
+    const std::vector<FinishedTake> takes = FinishInterruptedTakes();
+    if (takes.empty()) return;
     QString reason;
-    for (const std::string& text : finished) {
-        reason += (reason.isEmpty() ? "" : "\n") + Sentence(text);
+    bool ended = false;
+    for (const FinishedTake& take : takes) {
+        reason += (reason.isEmpty() ? "" : "\n") + QString::fromStdString(take.plain);
+        ended = ended || !take.stillRecorded;
     }
-    ShowReason(reason);
+    // A take that another copy still records has not stopped: told in the window only.
+    if (ended) {
+        TellUnaskedEnd(reason);
+    } else {
+        ShowReason(reason);
+    }
     // Shown once the window is on the screen.
     QTimer::singleShot(kDisplayTimerMs * 10, this, [this, reason] { ShowReason(reason); });
 }
 
-void RecorderDialog::ShowRecordImage(bool stop) {
-    RecordButton->SetImage(stop ? stopImage : recordImage);
-    RecordButton->setToolTip(stop ? "Stop" : "Record");
+void RecorderDialog::ShowTakeRunning(bool running) {
+    RecordButton->SetImage(running ? stopImage : recordImage);
+    RecordButton->setToolTip(running ? "Stop" : "Record");
+    RecordButton->setAccessibleName(running ? "Stop" : "Record");
+    for (QWidget* control :
+         {static_cast<QWidget*>(CompressionCheck), static_cast<QWidget*>(DcFilterCheck),
+          switchLabels_[0], switchLabels_[1]}) {
+        control->setEnabled(!running);
+    }
+    if (running) EndNotice->Withdraw();
+}
+
+void RecorderDialog::ShowPaused(bool engaged) {
+    PauseButton->SetHeld(engaged);
+    PauseButton->setAccessibleName(engaged ? "Pause (engaged)" : "Pause");
 }
 
 void RecorderDialog::ToggleRecording() {
@@ -294,7 +310,7 @@ void RecorderDialog::ToggleRecording() {
             recording = 1;
             elapsedShownFor_ = timeLeftFrames_ = timeLeftBytes_ = -1;
             holdsShown_[0] = holdsShown_[1] = -1;
-            ShowRecordImage(true);
+            ShowTakeRunning(true);
         } else {
             ShowStartFailure(result);
         }
@@ -306,112 +322,123 @@ void RecorderDialog::StopTake() {
     if (recording == 0) return;
     recording = 0;
     StopRecording();
-    ShowRecordImage(false);
+    ShowTakeRunning(false);
     RecordedField->ShowText(kRecordedText);
     RemainingField->ShowText(kRemainingText);
-    if (captureSession.endReason != kNoEndReason) ShowReason(Sentence(StopReport()));
+    const std::string told = StopReportForUser();
+    if (captureSession.endReason != kNoEndReason) {
+        TellUnaskedEnd(QString::fromStdString(told));
+    } else if (!told.empty()) {
+        ShowReason(QString::fromStdString(told));
+    }
 }
 
 void RecorderDialog::ShowStartFailure(StartResult result) {
     // The user's own cancel needs no explanation.
     if (result == kRecordingCancelled) return;
-    ShowReason(Sentence(ResultWithDetail(result)));
+    const CaptureSession& s = captureSession;
+    ShowReason(
+        QString::fromStdString(StartRefusalForUser(result, s.failureError, s.failureDetail)));
 }
 
 void RecorderDialog::ShowReason(const QString& reason) {
     // No box: a recorder must not wait for a click while nobody is there. The reason stays on
     // the button until a recording starts.
-    const QString tip = "Record\n" + reason;
+    const QString tip =
+        WrappedToWidth(reason, QFontMetrics(QToolTip::font()), ReasonWidth(width()));
     RecordButton->setToolTip(tip);
-    if (isVisible()) {
-        QToolTip::showText(RecordButton->mapToGlobal(QPoint(0, RecordButton->height())), tip,
-                           RecordButton);
-    }
+    ShowTipUnderWindow(RecordButton, tip);
+}
+
+void RecorderDialog::TellUnaskedEnd(const QString& reason) {
+    ShowReason(reason);
+    // The user may be away: the desktop keeps the reason until it is read, and a screen
+    // reader speaks it wherever the focus is.
+    platform::Current<platform::DesktopNotifier>().Notify(kStoppedSummary, reason.toStdString());
+    EndNotice->Announce(reason);
 }
 
 void RecorderDialog::TogglePause() {
     RecordedField->setFocus();
     if (paused != 0) {
         ResumeCapture();
-        PauseButton->SetHeld(false);
     } else {
         PauseCapture();
-        PauseButton->SetHeld(true);
     }
+    ShowPaused(paused != 0);
 }
 
-void RecorderDialog::OnCompressionClicked() {
-    if (recording != 0 || busy != 0) {
-        CompressionCheck->setChecked(parameterRecord.compression != 0);
+void RecorderDialog::OnSwitchClicked(QCheckBox* box, int32_t& value) {
+    // A take keeps the switches disabled; while one starts, the answer is still open.
+    if (busy != 0) {
+        box->setChecked(value != 0);
         return;
     }
-    parameterRecord.compression = CompressionCheck->isChecked() ? 1 : 0;
-}
-
-void RecorderDialog::OnDcFilterClicked() {
-    if (recording != 0 || busy != 0) {
-        DcFilterCheck->setChecked(parameterRecord.dcFilter != 0);
-        return;
-    }
-    parameterRecord.dcFilter = DcFilterCheck->isChecked() ? 1 : 0;
+    value = box->isChecked() ? 1 : 0;
 }
 
 void RecorderDialog::RefreshDisplay() {
-    if (recording == 0) {
-        LeftPeakField->ShowText("-inf dB");
-        RightPeakField->ShowText("-inf dB");
-        LeftMeter->targetLevel = 0.0f;
-        RightMeter->targetLevel = 0.0f;
-        return;
-    }
+    ShowLevels();
+    if (recording == 0) return;
+    ShowTimes();
+    WatchTake();
+}
+
+void RecorderDialog::ShowTimes() {
     const CaptureSession& s = captureSession;
     // Both times change only when a buffer is stored, or, for the time left, when others
     // write to the disk: a tick in between has nothing new to show.
     if (s.totalFrames != elapsedShownFor_) {
         elapsedShownFor_ = s.totalFrames;
-        RecordedField->ShowText(QString::fromStdString(MinutesText(s.totalFrames / kSampleRate)));
+        RecordedField->ShowText(QString::fromStdString(MinutesText(ShownSeconds(StoredFrames()))));
     }
-    if (s.totalFrames != timeLeftFrames_ || s.bytesWritten != timeLeftBytes_ ||
-        ++ticksSinceFreeSpace_ >= kFreeSpaceTicks) {
-        timeLeftFrames_ = s.totalFrames;
-        timeLeftBytes_ = s.bytesWritten;
-        ticksSinceFreeSpace_ = 0;
-        const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
-        if (freeBytes) {
-            const bool compressed = parameterRecord.compression != 0;
-            // The recording ends at whichever comes first: a full disk or the size limit.
-            const int64_t left =
-                std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
-                         SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
-            RemainingField->ShowText(QString::fromStdString(MinutesText(left)));
-        } else {
-            RemainingField->ShowText(kUnknownTimeText);
-        }
+    if (s.totalFrames == timeLeftFrames_ && s.bytesWritten == timeLeftBytes_ &&
+        ++ticksSinceFreeSpace_ < kFreeSpaceTicks) {
+        return;
     }
+    timeLeftFrames_ = s.totalFrames;
+    timeLeftBytes_ = s.bytesWritten;
+    ticksSinceFreeSpace_ = 0;
+    const std::optional<uint64_t> freeBytes = FreeDiskBytes(s.driveRoot);
+    if (!freeBytes) {
+        RemainingField->ShowText(kUnknownTimeText);
+        return;
+    }
+    const bool compressed = parameterRecord.compression != 0;
+    // The recording ends at whichever comes first: a full disk or the size limit.
+    const int64_t left =
+        std::min(SecondsLeft(*freeBytes, s.totalFrames, s.bytesWritten, compressed),
+                 SecondsBeforeSizeLimit(compressed, s.bytesWritten, s.dataBytes));
+    RemainingField->ShowText(QString::fromStdString(MinutesText(left)));
+}
 
-    if (paused != 0) {
-        LeftMeter->targetLevel = 0.0f;
-        RightMeter->targetLevel = 0.0f;
-    } else {
-        UpdateMeterPeaks();
-        const float dbLeft = dbTable[s.peakLeft];
-        const float dbRight = dbTable[s.peakRight];
-        UpdatePeakHolds();
-        // The readouts change only when a hold rises.
-        if (s.peakHoldLeft != holdsShown_[0] || s.peakHoldRight != holdsShown_[1]) {
-            holdsShown_[0] = s.peakHoldLeft;
-            holdsShown_[1] = s.peakHoldRight;
-            const QString left = QString::fromStdString(PeakText(s.peakHoldLeft));
-            const QString right = QString::fromStdString(PeakText(s.peakHoldRight));
-            LeftPeakField->ShowText(left);
-            RightPeakField->ShowText(right);
+void RecorderDialog::ShowLevels() {
+    if (recording == 0 || paused != 0) {
+        LeftMeter->ShowLevel(kSilenceDb);
+        RightMeter->ShowLevel(kSilenceDb);
+        if (recording == 0) {
+            LeftPeakField->ShowText("-inf dB");
+            RightPeakField->ShowText("-inf dB");
         }
-        LeftMeter->targetLevel = MeterTarget(dbLeft);
-        RightMeter->targetLevel = MeterTarget(dbRight);
+        return;
     }
+    const CaptureSession& s = captureSession;
+    UpdateMeterPeaks();
+    UpdatePeakHolds();
+    // The readouts change only when a hold rises.
+    if (s.peakHoldLeft != holdsShown_[0] || s.peakHoldRight != holdsShown_[1]) {
+        holdsShown_[0] = s.peakHoldLeft;
+        holdsShown_[1] = s.peakHoldRight;
+        LeftPeakField->ShowText(QString::fromStdString(PeakText(s.peakHoldLeft)));
+        RightPeakField->ShowText(QString::fromStdString(PeakText(s.peakHoldRight)));
+    }
+    LeftMeter->ShowLevel(dbTable[s.peakLeft]);
+    RightMeter->ShowLevel(dbTable[s.peakRight]);
+}
 
+void RecorderDialog::WatchTake() {
     WatchDevice(MonotonicMs());
-    if (s.stopRequested != 0) ToggleRecording();
+    if (captureSession.stopRequested != 0) ToggleRecording();
 }
 
 void RecorderDialog::CloseRecorder() {

@@ -19,6 +19,7 @@ namespace sonocap {
 
 class ImageButton;
 class LevelMeter;
+class ReasonNotice;
 
 inline constexpr char kRecorderTitle[] = " Sonocap 2.1";
 // The About item, at the end of the window's context menu and on kAboutShortcut.
@@ -28,6 +29,8 @@ inline constexpr int kDisplayTimerMs = 55;
 inline constexpr char kRecordedText[] = "recorded";
 inline constexpr char kRemainingText[] = "remaining";
 inline constexpr char kNoPeakYetText[] = "-inf";
+// The desktop notification of a take that ended by itself; the reason is its body.
+inline constexpr char kStoppedSummary[] = "Sonocap: recording stopped";
 
 // Control ids, kept as the controls' object names ("1000" is RecordButton).
 inline constexpr int kRecordButtonId = 1000;
@@ -50,8 +53,9 @@ class RecorderDialog final : public QDialog {
 
     void ToggleRecording();
     void TogglePause();
-    void OnCompressionClicked();
-    void OnDcFilterClicked();
+    // A click on either switch: stored, unless a take is starting.
+    void OnSwitchClicked(QCheckBox* box, int32_t& value);
+    // Every 55 ms: the times, the levels, and the watch over the take.
     void RefreshDisplay();
     // Escape, Enter outside a push button and the close box: stops a running recording,
     // then ends the window.
@@ -74,6 +78,8 @@ class RecorderDialog final : public QDialog {
     ReadOnlyField* RightPeakField;
     LevelMeter* LeftMeter;
     LevelMeter* RightMeter;
+    // Why the last take ended by itself, for assistive technology.
+    ReasonNotice* EndNotice;
 
     QPixmap recordImage;
     QPixmap stopImage;
@@ -101,9 +107,21 @@ class RecorderDialog final : public QDialog {
     // Takes that the last run could not stop, finished now: told on the record button.
     void TellFinishedTakes();
     void ShowReason(const QString& reason);
-    void ShowRecordImage(bool stopImage);
+    // An end nobody asked for: in the window, on the desktop and to assistive technology.
+    void TellUnaskedEnd(const QString& reason);
+    // The record button's picture and names, and the switches, which hold for a whole take.
+    void ShowTakeRunning(bool running);
+    void ShowPaused(bool paused);
+    // The elapsed time and the time left, worked out again only when they can have changed.
+    void ShowTimes();
+    // The meters' targets and the peak readouts; empty meters while idle or paused.
+    void ShowLevels();
+    // A device that stopped delivering, or anything the engine asked, ends the take as the
+    // Stop button does.
+    void WatchTake();
 
     QMenu* systemMenu_ = nullptr;
+    QWidget* switchLabels_[2] = {};
     QAction* aboutAction_ = nullptr;
     // Set by CloseRecorder: a start that completes afterwards is stopped at once.
     bool closing_ = false;

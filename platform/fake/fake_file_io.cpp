@@ -30,6 +30,10 @@ FileHandle FakeFileIo::CreateForWriting(const std::string& path) {
 
 FileHandle FakeFileIo::OpenForUpdate(const std::string& path) {
     if (journal != nullptr) journal->Add("file update");
+    if (refuseOpen) {
+        lastError_ = EACCES;
+        return kNoFile;
+    }
     const FileHandle file = real_.OpenForUpdate(path);
     if (file != kNoFile) ++openFiles;
     return file;

@@ -49,7 +49,7 @@ class FakeFileIo final : public FileIo {
         return real_.ListDirectory(path);
     }
 
-    bool refuseOpen = false;
+    bool refuseOpen = false;    // reading and updating alike (EACCES)
     bool refuseCreate = false;  // as a folder without write permission (EACCES)
     // How long the created file may grow; the rest of a write is lost (ENOSPC). Rewriting
     // bytes it already has takes no room.

@@ -50,7 +50,8 @@ intptr_t QtWindowSystem::DefWindowProc(WindowHandle, uint32_t, uintptr_t, intptr
     return 0;
 }
 
-WindowHandle QtWindowSystem::HandleOf(QWidget* widget) {
+WindowHandle QtWindowSystem::HandleOf(void* shownWindow) {
+    auto* widget = static_cast<QWidget*>(shownWindow);
     for (const auto& [handle, known] : widgets_) {
         if (known == widget) return handle;
     }

@@ -29,8 +29,8 @@ class QtWindowSystem final : public QObject, public WindowSystem {
     intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                            intptr_t lParam) override;
 
-    // A handle that names `widget`; the same handle each time for the same widget.
-    WindowHandle HandleOf(QWidget* widget);
+    // `shownWindow` is a QWidget.
+    WindowHandle HandleOf(void* shownWindow) override;
     // The widget a handle names; nullptr for a hidden window, an unknown handle or a widget
     // that is gone.
     QWidget* WidgetOf(WindowHandle window) const;

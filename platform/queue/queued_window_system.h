@@ -22,6 +22,7 @@ class QueuedWindowSystem : public WindowSystem {
                      intptr_t lParam) override;
     intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                            intptr_t lParam) override;
+    WindowHandle HandleOf(void* shownWindow) override { return table_.HandleOfShown(shownWindow); }
 
     // Runs the procedures of the messages pending now and of those they post, one at a time,
     // oldest first; returns how many ran. A call from inside a procedure does nothing, so

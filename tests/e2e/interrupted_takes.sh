@@ -106,6 +106,10 @@ interrupted_takes() {
         window_geometry "$recorder"
         if [ -n "$previous" ]; then
             check_finished "$previous"
+            # Told once on the desktop too.
+            notified=$((notified + 1))
+            expect_notifications "$notified" 5
+            expect_text "the notification" "$(last_notification summary)" "Sonocap: recording stopped"
             finished_count=$((finished_count + 1))
             # Only the take killed last: the ones before were finished once, and stay so.
             [ "$(grep -c "the take was interrupted" "$work/sonocap.log")" -eq "$finished_count" ] ||

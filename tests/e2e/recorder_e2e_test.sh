@@ -40,6 +40,9 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 
 use_audio_server
 start_x_server
+# Every take that ends by itself is also told through the desktop's notification service.
+start_notification_service
+notified=0
 read -r screen_w screen_h < <(xdotool getdisplaygeometry)
 signal=$work/signal.raw
 sox -D "$corpus/d2_game_score.wav" -t raw "$signal"
@@ -136,6 +139,51 @@ wait_control_change() {
     return 1
 }
 
+# Milliseconds since the epoch.
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+# Waits up to $2 seconds for a line matching the regular expression $1 in the recorder's log;
+# FOUND_MS is when the log was last written, at or after the line (this script may have been
+# busy elsewhere when the line came).
+wait_log_line() {
+    local pattern=$1 timeout=$2
+    for _ in $(seq $((timeout * 100))); do
+        if grep -qE "$pattern" "$work/sonocap.log"; then
+            FOUND_MS=$(date -r "$work/sonocap.log" +%s%3N)
+            return 0
+        fi
+        sleep 0.01
+    done
+    return 1
+}
+
+# The id of the tooltip that process $1 shows, waiting up to $2 seconds.
+wait_tooltip() {
+    local pid=$1 timeout=$2 id
+    for _ in $(seq $((timeout * 20))); do
+        for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+            if xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP; then
+                echo "$id"
+                return 0
+            fi
+        done
+        sleep 0.05
+    done
+    return 1
+}
+
+# Sets TX, TY, TW, TH to the position and size of tooltip $1, and fails unless it is at most
+# two lines high (one_line_tip_h is the height of one) and 400 pixels wide; $2 names it.
+expect_short_tip() {
+    local recorder_at="$WX $WY $WW $WH"
+    window_geometry "$1"
+    TX=$WX TY=$WY TW=$WW TH=$WH
+    read -r WX WY WW WH <<<"$recorder_at"
+    note "   $2: a tooltip of ${TW}x${TH} pixels (one line is $one_line_tip_h high)"
+    [ "$TW" -le 400 ] || fail "$2 is $TW pixels wide"
+    [ "$TH" -le $((2 * one_line_tip_h)) ] || fail "$2 is $TH pixels high: more than two lines"
+}
+
 # ---------------------------------------------------------------------------------------
 note "1. first start: the parameter file message, then the recorder, centred"
 start_recorder "$app" "$recordings"
@@ -179,6 +227,13 @@ window_picture "$SHOT" "$out/about-box.png"
 press_until_gone Escape "$ABOUT_TITLE" || fail "the About box does not go on Escape"
 window_shown "$RECORDER_TITLE" || fail "the recorder went with the About box"
 window_geometry "$recorder"
+# A tooltip of one line, Pause's, against which the reasons' lines are counted.
+focus_recorder
+control_at $PAUSE_BUTTON
+xdotool mousemove --window "$recorder" "$CX" "$CY"
+tip=$(wait_tooltip "$app_pid" 5) || fail "Pause shows no tooltip"
+one_line_tip_h=$(xdotool getwindowgeometry --shell "$tip" | sed -n 's/^HEIGHT=//p')
+park_pointer
 
 # ---------------------------------------------------------------------------------------
 note "2. compression on, record into take1: the save dialog offers cx"
@@ -287,6 +342,36 @@ screenshot recording-again
 [ "$(control_digest "$SHOT" $RECORD_BUTTON)" != "$idle_record_button" ] ||
     fail "the second recording does not run"
 
+note "   a second copy chooses take1.cx, which the first records: the reason at once, no question"
+first_pid=$app_pid first_recorder=$recorder
+start_recorder "$app" "$recordings"
+second_pid=$app_pid
+# No settings were saved yet: the second copy meets the parameter file message too.
+wait_window "$PARAMETER_MESSAGE_TITLE" 30 "$second_pid" >/dev/null ||
+    fail "no parameter file message for the second copy"
+press_until_gone Return "$PARAMETER_MESSAGE_TITLE" || fail "the message does not go"
+recorder=$(wait_window "$RECORDER_TITLE" 30 "$second_pid") || fail "no second recorder window"
+window_geometry "$recorder"
+park_pointer
+start_wave_take take1.cx
+entered_ms=$(now_ms)
+tip=$(wait_tooltip "$second_pid" 5) || fail "the second copy shows no reason"
+note "   the reason shown $(($(now_ms) - entered_ms)) ms after the file was chosen"
+sleep 1
+window_shown "$OVERWRITE_TITLE" && fail "the second copy asks whether to overwrite a take in progress"
+xdotool search --onlyvisible --pid "$second_pid" 2>/dev/null | grep -qx "$tip" ||
+    fail "the reason did not stay"
+expect_short_tip "$tip" "the second copy's reason"
+screenshot second-copy-refused
+grep -q "^sonocap: $take1: recording not started: another program holds this file locked" \
+    "$work/sonocap.log" || fail "no log line of the refusal: $(grep 'not started' "$work/sonocap.log")"
+# Ended as Escape does; a click for the focus could land on the first copy's window beneath.
+kill -TERM "$second_pid"
+wait_recorder_exit 20
+[ "$app_status" -eq 0 ] || fail "the second copy ended with status $app_status"
+app_pid=$first_pid recorder=$first_recorder
+window_geometry "$recorder"
+
 # ---------------------------------------------------------------------------------------
 note "4. SIGTERM while recording ends the program as Escape does; the settings are saved"
 kill -TERM "$app_pid"
@@ -350,11 +435,50 @@ if mount -t tmpfs -o size=1m tmpfs "$full_disk" 2>"$work/mount.txt"; then
     # 1 MiB holds about 6 s.
     wait_control_look 20 "$idle_record_button" $RECORD_BUTTON ||
         fail "the recording into a full disk did not end by itself"
+    tip=$(wait_tooltip "$app_pid" 5) || fail "the full disk's reason is not shown"
     screenshot disk-full
+    expect_short_tip "$tip" "the full disk's reason"
+    # The window and its reason, for the README.
+    left=$((WX < TX ? WX : TX)) top=$((WY < TY ? WY : TY))
+    right=$((WX + WW > TX + TW ? WX + WW : TX + TW)) bottom=$((WY + WH > TY + TH ? WY + WH : TY + TH))
+    convert "$SHOT" -crop "$((right - left + 16))x$((bottom - top + 16))+$((left - 8))+$((top - 8))" \
+        +repage "$out/reason.png"
     "$cx" verify "$full" >"$out/verify-full.wav.txt" || fail "the file on the full disk does not verify"
     grep -q "^sonocap: $full: recording stopped after .*: the file could not be written: No space left on device; the file holds everything up to then\$" \
         "$work/sonocap.log" || fail "no log line of the full disk: $(grep full.wav "$work/sonocap.log")"
     note "   $(grep "$full: recording stopped" "$work/sonocap.log")"
+    notified=$((notified + 1))
+    expect_notifications "$notified" 5
+    tail -n 1 "$NOTIFICATIONS" >"$out/notification-full-disk.json"
+    expect_text "the notification's summary" "$(last_notification summary)" "Sonocap: recording stopped"
+    # The body is the plain reason, its time the file's length.
+    [[ "$(last_notification body)" =~ ^Stopped\ after\ ([0-9]+):([0-9][0-9]\.[0-9]):\ the\ disk\ is\ full\.\ Everything\ up\ to\ then\ is\ saved\.$ ]] ||
+        fail "the notification's body: $(last_notification body)"
+    awk -v m="${BASH_REMATCH[1]}" -v s="${BASH_REMATCH[2]}" -v d="$(soxi -D "$full")" \
+        'BEGIN { t = m * 60 + s; exit !(t - d < 0.051 && d - t < 0.051) }' ||
+        fail "the notification says ${BASH_REMATCH[1]}:${BASH_REMATCH[2]}, the file holds $(soxi -D "$full") s"
+    expect_text "the notification's icon" "$(last_notification app_icon)" "org.sonocap.Sonocap"
+    expect_text "the notification's timeout" "$(last_notification expire_timeout)" "0"
+    expect_text "the notification's urgency" "$(last_notification hints.urgency)" "2"
+    note "   notified: $(last_notification body)"
+    note "   a start on the full disk fails at the header and leaves no file"
+    second=$full_disk/second.wav
+    start_wave_take "$full_disk/second"
+    wait_log_line "^sonocap: $second: recording not started: the file's header could not be written: No space left on device\$" 10 ||
+        fail "no log line of the failed start: $(tail -n 2 "$work/sonocap.log")"
+    tip=$(wait_tooltip "$app_pid" 5) || fail "the failed start's reason is not shown"
+    expect_short_tip "$tip" "the failed start's reason"
+    [ ! -e "$second" ] || fail "the failed start left $(stat -c '%s bytes' "$second") in $second"
+    park_pointer
+    note "   the disk made read-only: full.wav is refused before the overwrite question"
+    mount -o remount,ro "$full_disk" || fail "the full disk cannot be made read-only"
+    start_wave_take "$full_disk/full"
+    wait_log_line "^sonocap: $full: recording not started: the file could not be created: Read-only file system\$" 10 ||
+        fail "no log line of the read-only disk: $(tail -n 2 "$work/sonocap.log")"
+    tip=$(wait_tooltip "$app_pid" 5) || fail "the read-only disk's reason is not shown"
+    expect_short_tip "$tip" "the read-only disk's reason"
+    window_shown "$OVERWRITE_TITLE" && fail "the overwrite question came for a file on a read-only disk"
+    park_pointer
 else
     note "   SKIPPED: no tmpfs can be mounted here ($(head -c 200 "$work/mount.txt"))"
 fi
@@ -370,6 +494,8 @@ wait_control_look 10 "$idle_record_button" $RECORD_BUTTON ||
     fail "the take did not end when the input stopped delivering"
 grep -q "^sonocap: $silent: recording stopped after .*: the input device stopped delivering audio; the file holds everything up to then\$" \
     "$work/sonocap.log" || fail "no log line of the silent device: $(grep silent "$work/sonocap.log")"
+notified=$((notified + 1))
+expect_notifications "$notified" 5
 "$cx" verify "$silent" >"$out/verify-silent.wav.txt" || fail "silent.wav does not verify"
 start_feeder "$signal"
 focus_recorder
@@ -405,24 +531,6 @@ grep -q "^sonocap: $take4: recording stopped after .* captured)\$" "$work/sonoca
 # the middle of a take. The recorder chooses libpulse when the server answers, PortAudio when
 # SONOCAP_AUDIO=portaudio; the cases that need libpulse run only through it.
 backend=${SONOCAP_AUDIO:-pulse}
-
-# Milliseconds since the epoch.
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-
-# Waits up to $2 seconds for a line matching the regular expression $1 in the recorder's log;
-# FOUND_MS is when the log was last written, at or after the line (this script may have been
-# busy elsewhere when the line came).
-wait_log_line() {
-    local pattern=$1 timeout=$2
-    for _ in $(seq $((timeout * 100))); do
-        if grep -qE "$pattern" "$work/sonocap.log"; then
-            FOUND_MS=$(date -r "$work/sonocap.log" +%s%3N)
-            return 0
-        fi
-        sleep 0.01
-    done
-    return 1
-}
 
 # Opens the window's context menu and its Input submenu, then goes $1 items down from the
 # default input and takes that item.
@@ -529,6 +637,8 @@ sound_server_unplugged_source() {
     wait_log_line "^sonocap: $unplugged: recording stopped after .*: the input was lost: the input 'Second' was unplugged; the file holds everything up to then\$" 5 ||
         fail "no stop line for the unplugged source: $(grep unplugged "$work/sonocap.log")"
     note "   ended $((FOUND_MS - t0)) ms after the unload"
+    notified=$((notified + 1))
+    expect_notifications "$notified" 5
     [ $((FOUND_MS - t0)) -le 500 ] || fail "the take ended $((FOUND_MS - t0)) ms after the unload"
     "$cx" verify "$unplugged" >"$out/verify-unplugged.wav.txt" || fail "unplugged.wav does not verify"
     note "   the next take falls back to the default input, and the log says so"
@@ -633,9 +743,13 @@ else
     xdotool key Escape
     wait_recorder_exit 20
 fi
-note "9. the sound server killed in the middle of a take ($backend)"
+note "9. the sound server killed in the middle of a take ($backend), no notification service"
+# A bus without the service: an end nobody asked for is told in the window alone, and the
+# window never waits for the bus (the answer times above).
+stop_notification_service
 sound_server_killed killed-paused pause-stop
 sound_server_killed killed-escaped escape
+! grep -i 'dbus' "$work/sonocap.log" || fail "the recorder complained about the bus"
 
 # ---------------------------------------------------------------------------------------
 note "files: verified, the fed music sample for sample, the WAV's duration"

@@ -67,6 +67,63 @@ start_x_server() {
     fail "the X server on $DISPLAY does not answer"
 }
 
+# A private session bus for the recorder (DBUS_SESSION_BUS_ADDRESS) with a stand-in notification
+# service on it, which appends every notification it gets to NOTIFICATIONS (one JSON object a
+# line).
+start_notification_service() {
+    local address
+    {
+        read -r address
+        read -r bus_pid
+    } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    [ -n "$bus_pid" ] || fail "no session bus"
+    session_pids+=("$bus_pid")
+    export DBUS_SESSION_BUS_ADDRESS=$address
+    NOTIFICATIONS=$work/notifications.jsonl
+    : >"$NOTIFICATIONS"
+    /usr/bin/python3 "$source_dir/tests/e2e/notification_stand_in.py" "$NOTIFICATIONS" \
+        "$work/notifications-ready" 2>"$work/notification-service.log" &
+    notification_pid=$!
+    session_pids+=("$notification_pid")
+    for _ in $(seq 100); do
+        [ -f "$work/notifications-ready" ] && return 0
+        sleep 0.05
+    done
+    fail "the stand-in notification service did not start: $(cat "$work/notification-service.log")"
+}
+
+# Ends the stand-in service; the bus stays, with nobody to take a notification.
+stop_notification_service() {
+    stop_pid "$notification_pid"
+    forget_pid "$notification_pid"
+}
+
+# Waits up to $2 seconds until the stand-in service has received $1 notifications in all, and
+# fails when it received more or fewer.
+expect_notifications() {
+    local count=$1 timeout=$2 got
+    for _ in $(seq $((timeout * 10))); do
+        got=$(wc -l <"$NOTIFICATIONS")
+        [ "$got" -ge "$count" ] && break
+        sleep 0.1
+    done
+    sleep 0.3
+    got=$(wc -l <"$NOTIFICATIONS")
+    [ "$got" -eq "$count" ] ||
+        fail "$got notifications, expected $count: $(cat "$NOTIFICATIONS")"
+}
+
+# Field $1 of the last notification received (summary, body, app_icon, expire_timeout,
+# hints.urgency, ...).
+last_notification() {
+    tail -n 1 "$NOTIFICATIONS" | /usr/bin/python3 -c '
+import json, sys
+value = json.load(sys.stdin)
+for key in sys.argv[1].split("."):
+    value = value[key]
+print(value)' "$1"
+}
+
 # The audio server that test.sh runs, or one of this session's own.
 use_audio_server() {
     if [ -z "${SONOCAP_AUDIO_TEST_DIR:-}" ]; then
@@ -128,11 +185,11 @@ wait_recorder_exit() {
 }
 
 # The id of the visible window whose title matches the regular expression $1, waiting up to
-# $2 seconds for it.
+# $2 seconds for it; of process $3 alone when given (two copies have the same titles).
 wait_window() {
     local pattern=$1 timeout=$2 id
     for _ in $(seq $((timeout * 10))); do
-        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+        id=$(xdotool search --onlyvisible ${3:+--pid "$3"} --name "$pattern" 2>/dev/null | head -n 1)
         if [ -n "$id" ]; then
             echo "$id"
             return 0

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -267,7 +268,7 @@ TEST_P(CaptureSessionKeptAtStop, StoresEveryFrameCapturedUpToTheStop) {
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(file.samples, NumberedFrames(c.stored));
     EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf(name) + ": recording stopped after " +
-                                    TakeTimeText(c.captured) + " (" + std::to_string(c.stored) +
+                                    TakeTimeText(c.stored) + " (" + std::to_string(c.stored) +
                                     " frames stored of " + std::to_string(c.captured) +
                                     " captured)");
 }
@@ -365,6 +366,8 @@ TEST_F(CaptureSessionFailure, AFileAnotherCopyIsRecordingIsRefusedAndKeepsItsByt
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
     saveDialog.answers = {PathOf("busy.wav")};
     EXPECT_EQ(StartRecording(), kFileInUse);
+    // Refused before the overwrite question: there is nothing to decide.
+    EXPECT_TRUE(messages.messages.empty());
     close(other);
     EXPECT_EQ(test::ReadFileBytes(PathOf("busy.wav")).size(), 12u);
     EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf("busy.wav") +
@@ -372,16 +375,18 @@ TEST_F(CaptureSessionFailure, AFileAnotherCopyIsRecordingIsRefusedAndKeepsItsByt
                                     "locked (another copy of Sonocap recording into it?)");
     // Once the other copy has let go, the file may be recorded again.
     saveDialog.answers = {PathOf("busy.wav")};
+    messages.answers = {platform::MessageAnswer::Ok};
     EXPECT_EQ(StartRecording(), kRecordingStarted);
+    EXPECT_EQ(messages.messages.size(), 1u);
 }
 
-TEST_F(CaptureSessionStart, AnExistingFileThatCannotBeReadIsStillAskedAbout) {
+TEST_F(CaptureSessionStart, AnExistingFileThatCannotBeWrittenIsRefusedBeforeTheQuestion) {
     WriteText(PathOf("locked.wav"), "keep me");
     files.refuseOpen = true;
-    saveDialog.answers = {PathOf("locked.wav"), std::nullopt};
-    messages.answers = {platform::MessageAnswer::Cancel};
-    EXPECT_EQ(StartRecording(), kRecordingCancelled);
-    EXPECT_EQ(messages.messages.size(), 1u);
+    saveDialog.answers = {PathOf("locked.wav")};
+    EXPECT_EQ(StartRecording(), kFileNotCreated);
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(captureSession.failureError, EACCES);
     EXPECT_EQ(test::ReadFileBytes(PathOf("locked.wav")).size(), 7u);
 }
 
@@ -410,19 +415,110 @@ TEST(RecordingResults, EveryResultAndReasonHasItsOwnText) {
     EXPECT_STREQ(StartResultText(static_cast<StartResult>(0)), "unknown result");
 }
 
-TEST(RecordingLog, TakeTimesHaveHoursMinutesSecondsAndTenths) {
+TEST(RecordingLog, TakeTimesHaveHoursMinutesSecondsAndTenthsRounded) {
     EXPECT_EQ(TakeTimeText(0), "0:00:00.0");
     EXPECT_EQ(TakeTimeText(13230), "0:00:00.3");
+    EXPECT_EQ(TakeTimeText(12304), "0:00:00.3");   // 0.279 s
+    EXPECT_EQ(TakeTimeText(696339), "0:00:15.8");  // 15.79 s
     EXPECT_EQ(TakeTimeText(int64_t{44100} * 3723 + 22050), "1:02:03.5");
+    EXPECT_EQ(TakeTimeText(int64_t{44100} * 3600 - 2000), "1:00:00.0");
 }
 
-TEST_F(CaptureSessionFailure, ShortHeaderReturnsMinusSevenAndKeepsThePartialFile) {
+struct ForUserCase {
+    const char* name;
+    int32_t code;  // a StartResult or an EndReason
+    bool start;
+    int systemError;
+    const char* detail;
+    int64_t storedFrames;
+    const char* told;
+};
+
+void PrintTo(const ForUserCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RecordingResultsForUser : public ::testing::TestWithParam<ForUserCase> {};
+
+// The window's words for every refusal and every end nobody asked for, with the file's time
+// rounded to tenths.
+TEST_P(RecordingResultsForUser, AreTwoShortSentencesWithTheFilesTime) {
+    const ForUserCase c = GetParam();
+    const std::string told =
+        c.start
+            ? StartRefusalForUser(static_cast<StartResult>(c.code), c.systemError, c.detail)
+            : EndForUser(static_cast<EndReason>(c.code), c.systemError, c.detail, c.storedFrames);
+    EXPECT_EQ(told, c.told);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RecordingResultsForUser,
+    ::testing::Values(
+        ForUserCase{"DiskFull", kWriteFailed, false, ENOSPC, "No space left on device", 519498,
+                    "Stopped after 0:11.8: the disk is full. Everything up to then is saved."},
+        ForUserCase{"RoundedUp", kWriteFailed, false, EIO, "", 12304,
+                    "Stopped after 0:00.3: the disk reported an error. Everything up to then is "
+                    "saved."},
+        ForUserCase{"FileOf15_79s", kOverrunStop, false, 0, "", 696339,
+                    "Stopped after 0:15.8: the computer could not keep up with the input. "
+                    "Everything up to then is saved."},
+        ForUserCase{"OverAnHour", kDeviceStopped, false, 0, "", int64_t{44100} * 3723 + 4410,
+                    "Stopped after 1:02:03.1: the input stopped sending sound. Everything up to "
+                    "then is saved."},
+        ForUserCase{"SizeLimit", kFileSizeLimit, false, 0, "", 44100 * 60,
+                    "Stopped after 1:00.0: the file is as long as its format allows. Everything "
+                    "up to then is saved."},
+        ForUserCase{"Unplugged", kInputLost, false, 0, "the input 'Second' was unplugged", 4410,
+                    "Stopped after 0:00.1: the input 'Second' was unplugged. Everything up to "
+                    "then is saved."},
+        ForUserCase{"NeverStarted", kInputNeverStarted, false, 0, "", 0,
+                    "Stopped: the input sent no sound. The file holds no sound."},
+        ForUserCase{"InUse", kFileInUse, true, 0, "", 0,
+                    "Not recorded: another copy of Sonocap is recording into this file."},
+        ForUserCase{"ReadOnlyDisk", kFileNotCreated, true, EROFS, "Read-only file system", 0,
+                    "Not recorded: the disk is read-only."},
+        ForUserCase{"FolderNotWritable", kFileNotCreated, true, EACCES, "Permission denied", 0,
+                    "Not recorded: you may not write there."},
+        ForUserCase{"DiskFullAtTheHeader", kHeaderNotWritten, true, ENOSPC,
+                    "No space left on device", 0, "Not recorded: the disk is full."},
+        ForUserCase{"OddFileError", kFileNotCreated, true, EMFILE, "Too many open files", 0,
+                    "Not recorded: the file could not be created."},
+        ForUserCase{"NoDevice", kDeviceNotOpened, true, 0, "no sound server answered", 0,
+                    "Not recorded: no sound server answered."},
+        ForUserCase{"NoMemory", kNoMemoryForBuffers, true, 0, "", 0,
+                    "Not recorded: there is not enough memory."},
+        ForUserCase{"PathTooLong", kPathTooLong, true, 0, "", 0,
+                    "Not recorded: the file's name and folder are too long."}),
+    [](const ::testing::TestParamInfo<ForUserCase>& info) { return info.param.name; });
+
+TEST(RecordingResults, InputLossIsToldWithHowOftenAndHowMuch) {
+    EXPECT_EQ(InputLossForUser(0, 0), "");
+    EXPECT_EQ(InputLossForUser(1, 4410), "Input was lost once (0.1 s).");
+    EXPECT_EQ(InputLossForUser(2, 100), "Input was lost twice (under 0.1 s in all).");
+    EXPECT_EQ(InputLossForUser(3, 17640), "Input was lost 3 times (0.4 s in all).");
+    EXPECT_EQ(InputLossForUser(4, 0), "Input was lost 4 times.");
+}
+
+TEST_F(CaptureSessionFailure, ShortHeaderReturnsMinusSevenAndRemovesTheFileItCreated) {
     files.diskSpaceBytes = 10;
     EXPECT_EQ(StartInto("take.wav"), kHeaderNotWritten);
     EXPECT_EQ(journal.steps,
               (std::vector<std::string>{"file create", "file write 44", "file close"}));
-    EXPECT_EQ(test::ReadFileBytes(PathOf("take.wav")).size(), 10u);
+    EXPECT_FALSE(std::filesystem::exists(PathOf("take.wav")));
     EXPECT_EQ(PoolCount(), 0);
+}
+
+// A file the user agreed to replace is not removed: the log says what is left of it.
+TEST_F(CaptureSessionFailure, AReplacedFileThatDidNotStartStaysAndTheLogSaysWhatItHolds) {
+    WriteText(PathOf("old.wav"), std::string(1000, 'x'));
+    device.openResult = platform::kWaveNoDevice;
+    saveDialog.answers = {PathOf("old.wav")};
+    messages.answers = {platform::MessageAnswer::Ok};
+    EXPECT_EQ(StartRecording(), kDeviceNotOpened);
+    EXPECT_EQ(test::ReadFileBytes(PathOf("old.wav")).size(), 44u);
+    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf("old.wav") +
+                                    ": the file was emptied for a take that did not start: it "
+                                    "now holds 44 bytes, no sound");
 }
 
 TEST_F(CaptureSessionFailure, DeviceThatDoesNotOpenReturnsMinusTwoAndReleasesEverything) {
@@ -439,11 +535,7 @@ TEST_F(CaptureSessionFailure, DeviceThatDoesNotOpenReturnsMinusTwoAndReleasesEve
     EXPECT_EQ(platform::Current<platform::WaveInput>().OpenFailure(), "no audio input device");
     EXPECT_EQ(PoolCount(), 0);
     EXPECT_EQ(windows.PendingMessages(), 0u);
-    // The file stays with its placeholder header: magic, both sizes 0.
-    const std::vector<uint8_t> bytes = test::ReadFileBytes(PathOf("take.cx"));
-    ASSERT_EQ(bytes.size(), 40u);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 12),
-              (std::vector<uint8_t>{0x97, 0x19, 0x03, 0x05, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("take.cx")));
 }
 
 class CaptureSessionPoolFailure : public CaptureFixture,
@@ -462,7 +554,7 @@ TEST_P(CaptureSessionPoolFailure, OutOfMemoryLeavesTheEngineIdleWithNothingTaken
     EXPECT_EQ(journal.Count("window create"), 0);
     EXPECT_EQ(journal.Count("wave open"), 0);
     EXPECT_EQ(journal.steps.back(), "file close");
-    EXPECT_EQ(test::ReadFileBytes(PathOf("take.wav")).size(), 44u);
+    EXPECT_FALSE(std::filesystem::exists(PathOf("take.wav")));
     platform::Install<platform::Allocator>(&heap);
     // Nothing is left over for the next recording.
     ASSERT_EQ(StartInto("next.wav"), kRecordingStarted);

@@ -11,6 +11,7 @@
 #include "engine/dc_filter.h"
 #include "engine/program_state.h"
 #include "engine/recording_limits.h"
+#include "engine/recording_log.h"
 #include "engine/take_file.h"
 #include "platform/fake/counting_file_io.h"
 #include "platform/file_io.h"
@@ -379,8 +380,8 @@ TEST_P(FilledBufferFault, EndsTheTakeWithAFileThatHoldsEverythingWholeBeforeIt) 
     ASSERT_TRUE(file.ok) << file.error;
     EXPECT_EQ(static_cast<int64_t>(file.fileBytes), headerBytes + kept);
     EXPECT_EQ(file.samples, NumberedFrames(static_cast<int32_t>(storedFrames)));
-    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf(name) +
-                                    ": recording stopped after 0:00:00.7 (" +
+    EXPECT_EQ(log.lines.back(), "sonocap: " + PathOf(name) + ": recording stopped after " +
+                                    TakeTimeText(storedFrames) + " (" +
                                     std::to_string(storedFrames) + " frames stored of " +
                                     std::to_string(3 * kFramesPerBuffer) +
                                     " captured): the file could not be written: " + c.systemText +

@@ -121,7 +121,9 @@ TEST_P(InterruptedTake, IsFinishedAtTheNextStartOrLeftAloneWithAReason) {
     }
     const std::vector<uint8_t> spoiled = test::ReadFileBytes(path);
 
-    const std::vector<std::string> told = FinishInterruptedTakes();
+    const std::vector<FinishedTake> told = FinishInterruptedTakes();
+    // Only a take that another program still records keeps its record.
+    for (const FinishedTake& take : told) EXPECT_EQ(take.stillRecorded, c.recordKept);
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_NE(log.lines[0].find(c.told), std::string::npos) << log.lines[0];
     EXPECT_EQ(Records().size(), c.recordKept ? 1u : 0u);
@@ -130,7 +132,8 @@ TEST_P(InterruptedTake, IsFinishedAtTheNextStartOrLeftAloneWithAReason) {
         EXPECT_EQ(test::ReadFileBytes(path), spoiled);
         return;
     }
-    EXPECT_EQ(told.size(), 1u);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].plain, "The take take was interrupted. It is finished now and holds 0:03.0.");
     const test::ReadBack back = test::ReadBackRecording(c.compressed, path);
     ASSERT_TRUE(back.ok) << back.error;
     const int32_t frames = kBuffersPerSync * kFramesPerBuffer + (c.compressed ? 96 : 100);
@@ -149,10 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, InterruptedTake,
     ::testing::Values(
         InterruptedCase{"Wave", false, Spoil::None,
-                        "the take was interrupted at 0:00:02.9 (the program ended without "
-                        "stopping it); it has been finished and holds 0:00:02.9",
+                        "the take was interrupted at 0:00:03.0 (the program ended without "
+                        "stopping it); it has been finished and holds 0:00:03.0",
                         true, false},
-        InterruptedCase{"Compaxa", true, Spoil::None, "it has been finished and holds 0:00:02.9",
+        InterruptedCase{"Compaxa", true, Spoil::None, "it has been finished and holds 0:00:03.0",
                         true, false},
         InterruptedCase{"RecordDamaged", false, Spoil::RecordDamaged,
                         "the record of an interrupted take is damaged: removed, no file was "

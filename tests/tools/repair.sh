@@ -182,7 +182,7 @@ untouched "damage at offset 40, --salvage" "$work/damaged.cx" 1 "no audio before
 # Damage in the last record, with nothing valid behind it: the header still declares its frames.
 cp "$work/good.cx" "$work/last.cx"
 printf '\xfc' | dd of="$work/last.cx" bs=1 seek=$((last_record + 5)) conv=notrunc status=none
-untouched "damage in the last record" "$work/last.cx" 1 "the header declares 2048 frames (0:00:00.04) after it"
+untouched "damage in the last record" "$work/last.cx" 1 "the header declares 2048 frames (0:00:00.05) after it"
 repaired "--salvage" "$work/last.cx" "$frames_before_last" "salvaging: offset $last_record" yes --salvage
 [ "$(stat -c %s "$work/last.cx")" -eq "$last_record" ] || fail "--salvage kept what lies behind the damage"
 

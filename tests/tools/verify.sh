@@ -37,7 +37,7 @@ wav=$corpus/d2_game_score.wav
 # One sample changed in the WAV: found, with its frame and channel.
 cp "$wav" "$work/changed.wav"
 printf '\x01\x02' | dd of="$work/changed.wav" bs=1 seek=$((44 + 4 * 500000 + 2)) conv=notrunc status=none
-expect 1 "at frame 500000 (0:00:11.33) right: decoded" "$cx" verify "$good" --against "$work/changed.wav"
+expect 1 "at frame 500000 (0:00:11.34) right: decoded" "$cx" verify "$good" --against "$work/changed.wav"
 expect 1 "differs from $corpus/d3_tracker_music.wav at frame 0" "$cx" verify "$good" --against "$corpus/d3_tracker_music.wav"
 # Lengths that differ: a longer WAV, a shorter one.
 sox "$wav" "$work/longer.wav" pad 0 16384s

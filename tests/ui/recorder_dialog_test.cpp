@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +28,7 @@
 #include "ui/help_viewer.h"
 #include "ui/image_button.h"
 #include "ui/level_meter.h"
+#include "ui/reason_notice.h"
 #include "ui/recorder_dialog.h"
 
 using namespace sonocap;
@@ -63,8 +66,31 @@ class ClosingSaveDialog final : public platform::SaveDialog {
     std::string path_;
 };
 
+// A reason as it reads, without the line breaks that wrap it beside the window.
+QString Unwrapped(QString tip) {
+    return tip.replace('\n', ' ');
+}
+
 bool ShowsImage(const ImageButton* button, const QPixmap& image) {
     return button->Image().cacheKey() == image.cacheKey();
+}
+
+// Every control of the window as assistive technology reads it: "name = value", in the
+// window's order, the value left out where a control has none.
+QStringList AccessibleControls(QWidget* window) {
+    QStringList controls;
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(window);
+    for (int i = 0; i < tree->childCount(); ++i) {
+        QAccessibleInterface* control = tree->child(i);
+        // Lines and the border are drawing, not controls.
+        if (control->role() == QAccessible::Separator || control->role() == QAccessible::Border) {
+            continue;
+        }
+        if (control->state().invisible) continue;
+        const QString value = control->text(QAccessible::Value);
+        controls << control->text(QAccessible::Name) + (value.isEmpty() ? "" : " = " + value);
+    }
+    return controls;
 }
 
 }  // namespace
@@ -145,6 +171,9 @@ class RecorderDialogTest : public QObject {
         QCOMPARE(dialog->RecordedField->text(), QString("recorded"));
         QCOMPARE(dialog->RemainingField->text(), QString("remaining"));
         QVERIFY(!rig->device.IsOpen());
+        // The user's own stop tells nobody.
+        QVERIFY(rig->notifier.notifications.empty());
+        QVERIFY(dialog->EndNotice->isHidden());
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("take.wav"));
         QVERIFY2(back.ok, back.error.c_str());
         QCOMPARE(back.samples, frames);
@@ -176,12 +205,11 @@ class RecorderDialogTest : public QObject {
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("reason");
         QTest::newRow("no device")
-            << int{kDeviceNotOpened}
-            << "The input device could not be opened: no audio input device.";
+            << int{kDeviceNotOpened} << "Not recorded: no audio input device.";
         QTest::newRow("folder not writable")
-            << int{kFileNotCreated} << "The file could not be created: Permission denied.";
+            << int{kFileNotCreated} << "Not recorded: you may not write there.";
         QTest::newRow("path too long")
-            << int{kPathTooLong} << "The file's path is too long (259 bytes at most).";
+            << int{kPathTooLong} << "Not recorded: the file's name and folder are too long.";
     }
     void aFailedStartExplainsItselfOnTheButton() {
         QFETCH(int, fault);
@@ -195,7 +223,7 @@ class RecorderDialogTest : public QObject {
         StartInto(fault == kPathTooLong ? QString(300, 'a') : "failed.wav");
         QCOMPARE(recording, 0);
         QVERIFY(rig->messages.messages.empty());
-        QCOMPARE(dialog->RecordButton->toolTip(), "Record\n" + reason);
+        QCOMPARE(Unwrapped(dialog->RecordButton->toolTip()), reason);
         QVERIFY(dialog->isVisible());
         // A later start that works clears the reason.
         rig->device.openResult = platform::kWaveOk;
@@ -226,17 +254,19 @@ class RecorderDialogTest : public QObject {
             .write(reinterpret_cast<const char*>(kept.data()), std::streamsize(kept.size()));
 
         dialog = std::make_unique<RecorderDialog>();
-        QCOMPARE(dialog->RecordButton->toolTip(),
-                 QString::fromStdString("Record\n" + rig->PathOf("killed.wav")) +
-                     ": the take was interrupted at 0:00:00.3 (the program ended without "
-                     "stopping it); it has been finished and holds 0:00:00.3.");
+        QCOMPARE(Unwrapped(dialog->RecordButton->toolTip()),
+                 QString("The take killed.wav was interrupted. It is finished now and holds "
+                         "0:00.4."));
         QVERIFY(!QFile::exists(QString::fromStdString(record)));
+        QCOMPARE(rig->notifier.notifications.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(rig->notifier.notifications[0].body),
+                 Unwrapped(dialog->RecordButton->toolTip()));
         takeRecordFolder.clear();
     }
 
     void aFullDiskEndsTheTakeAndTheButtonSaysWhy() {
         platform::FakeFileIo files;
-        files.diskSpaceBytes = 44 + 1001;
+        files.diskSpaceBytes = 44 + 4 * 13000 + 1;
         const platform::LayerGuard<platform::FileIo> filesGuard{files};
         StartInto("full.wav");
         QCOMPARE(recording, 1);
@@ -244,13 +274,72 @@ class RecorderDialogTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(recording, 0, 1000);
         QVERIFY(ShowsImage(dialog->RecordButton, dialog->recordImage));
         QVERIFY(rig->messages.messages.empty());
-        QCOMPARE(dialog->RecordButton->toolTip(),
-                 QString("Record\nRecording stopped after 0:00:00.3 (250 frames stored of 16384 "
-                         "captured): the file could not be written: No space left on device; "
-                         "the file holds everything up to then."));
+        // 13000 frames are 0.295 s.
+        QCOMPARE(
+            Unwrapped(dialog->RecordButton->toolTip()),
+            QString("Stopped after 0:00.3: the disk is full. Everything up to then is saved."));
+        QVERIFY(dialog->RecordButton->toolTip().count('\n') <= 1);
+        QCOMPARE(rig->log.lines.back(),
+                 "sonocap: " + rig->PathOf("full.wav") +
+                     ": recording stopped after 0:00:00.3 (13000 frames stored of 16384 "
+                     "captured): the file could not be written: No space left on device; the "
+                     "file holds everything up to then");
         const test::ReadBack back = test::ReadWaveRecording(rig->PathOf("full.wav"));
         QVERIFY2(back.ok, back.error.c_str());
-        QCOMPARE(back.samples.size(), std::size_t{2 * 250});
+        QCOMPARE(back.samples.size(), std::size_t{2 * 13000});
+        // Told once on the desktop, and to assistive technology by a notice that appears.
+        const QString reason = Unwrapped(dialog->RecordButton->toolTip());
+        QCOMPARE(rig->notifier.notifications.size(), std::size_t{1});
+        QCOMPARE(rig->notifier.notifications[0].summary, std::string("Sonocap: recording stopped"));
+        QCOMPARE(QString::fromStdString(rig->notifier.notifications[0].body), reason);
+        // A notice that comes into view is what a screen reader speaks at once.
+        QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(dialog->EndNotice);
+        QCOMPARE(notice->role(), QAccessible::Notification);
+        QCOMPARE(notice->text(QAccessible::Name), reason);
+        QVERIFY(!notice->state().invisible);
+        QVERIFY(!notice->state().offscreen);
+        // The next take withdraws it.
+        files.diskSpaceBytes.reset();
+        StartInto("next.wav");
+        QVERIFY(notice->state().invisible);
+        ClickStop();
+    }
+
+    void everyControlIsNamedAndShowsItsValueToAssistiveTechnology() {
+        QCOMPARE(AccessibleControls(dialog.get()),
+                 QStringList({"Compaxa", "DC - Filter", "Pause", "Record", "recorded", "remaining",
+                              "Time recorded = recorded", "Time remaining = remaining",
+                              "audiograph.example", "Compaxa", "DC - Filter",
+                              "Left level = -inf dB", "Right level = -inf dB", "Left peak = -inf",
+                              "Right peak = -inf", "left", "right"}));
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        StartInto("named.wav");
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 16384, -3277));
+        dialog->RefreshDisplay();
+        const QStringList recording = AccessibleControls(dialog.get());
+        for (const char* expected :
+             {"Stop", "Pause", "Time recorded = 00:00 min", "Time remaining = 101:26 min",
+              "Left level = -6.0 dB", "Right level = -20.0 dB", "Left peak =  -6.0dB",
+              "Right peak = -20.0dB"}) {
+            QVERIFY2(recording.contains(expected), qPrintable(recording.join(" | ")));
+        }
+        auto* meter = QAccessible::queryAccessibleInterface(dialog->LeftMeter)->valueInterface();
+        QVERIFY(meter != nullptr);
+        QCOMPARE(meter->currentValue().toDouble(), double(dbTable[16384]));
+        QTest::mouseClick(dialog->PauseButton, Qt::LeftButton);
+        QVERIFY(AccessibleControls(dialog.get()).contains("Pause (engaged)"));
+        ClickStop();
+        QVERIFY(AccessibleControls(dialog.get()).contains("Record"));
+    }
+
+    void inputLostInATakeIsToldAfterIt() {
+        StartInto("lossy.wav");
+        rig->Deliver(test::SteadyFrames(kFramesPerBuffer, 1000, -1000));
+        for (int i = 0; i < 3; ++i) rig->device.LoseInput(5880);
+        ClickStop();
+        QCOMPARE(dialog->RecordButton->toolTip(),
+                 QString("Input was lost 3 times (0.4 s in all)."));
     }
 
     void pauseBeforeRecordHoldsTheElapsedTimeUntilReleased() {
@@ -290,14 +379,21 @@ class RecorderDialogTest : public QObject {
         QVERIFY(!rig->device.IsRunning());
     }
 
-    void checkBoxClickWhileRecordingFlipsBack() {
+    void switchesAreDisabledWhileATakeRuns() {
         StartInto("locked.wav");
-        QTest::mouseClick(dialog->CompressionCheck, Qt::LeftButton);
-        QVERIFY(!dialog->CompressionCheck->isChecked());
+        for (QCheckBox* box : {dialog->CompressionCheck, dialog->DcFilterCheck}) {
+            QVERIFY(!box->isEnabled());
+            QVERIFY(QAccessible::queryAccessibleInterface(box)->state().disabled);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QVERIFY(!box->isChecked());
+            // An ignored click leaves no focus frame behind.
+            QVERIFY(!box->hasFocus());
+        }
         QCOMPARE(parameterRecord.compression, 0);
-        QTest::mouseClick(dialog->DcFilterCheck, Qt::LeftButton);
-        QVERIFY(!dialog->DcFilterCheck->isChecked());
         QCOMPARE(parameterRecord.dcFilter, 0);
+        ClickStop();
+        QVERIFY(dialog->CompressionCheck->isEnabled());
+        QVERIFY(dialog->DcFilterCheck->isEnabled());
     }
 
     void checkBoxClickWhileBusyFlipsBack() {
@@ -345,8 +441,11 @@ class RecorderDialogTest : public QObject {
         const qint64 sec = 176400;
         QTest::newRow("start") << 0LL << 0LL << false << 0LL << "00:00 min"
                                << "00:00 min";
-        QTest::newRow("59 s") << 2645999LL << 0LL << false << 0LL << "00:59 min"
-                              << "00:00 min";
+        QTest::newRow("59.49 s") << 2623949LL << 0LL << false << 0LL << "00:59 min"
+                                 << "00:00 min";
+        // Rounded, as every time shown: the field agrees with the stop's reason and the log.
+        QTest::newRow("59.5 s") << 2623950LL << 0LL << false << 0LL << "01:00 min"
+                                << "00:00 min";
         QTest::newRow("1 min") << 2646000LL << 0LL << false << 0LL << "01:00 min"
                                << "00:00 min";
         QTest::newRow("100 min") << 264600000LL << 0LL << false << 0LL << "100:00 min"
@@ -366,7 +465,7 @@ class RecorderDialogTest : public QObject {
             << 0LL << 0LL << false << (5LL << 30) << "00:00 min"
             << "405:47 min";
         QTest::newRow("compressed near the size limit")
-            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:47 min"
+            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:48 min"
             << "01:00 min";
         QTest::newRow("free space unknown") << 0LL << 0LL << false << -1LL << "00:00 min"
                                             << "--:-- min";

@@ -6,6 +6,7 @@
 
 #include "platform/fake/fake_disk_space.h"
 #include "platform/fake/fake_save_dialog.h"
+#include "platform/fake/recording_desktop_notifier.h"
 #include "platform/fake/recording_event_log.h"
 #include "platform/fake/recording_message_sink.h"
 #include "platform/fake/simulated_wave_input.h"
@@ -45,6 +46,7 @@ class RecorderRig {
     platform::PosixFileIo files;
     platform::HeapAllocator heap;
     platform::RecordingEventLog log;
+    platform::RecordingDesktopNotifier notifier;
 
   private:
     std::string directory_;
@@ -56,6 +58,7 @@ class RecorderRig {
     platform::LayerGuard<platform::FileIo> filesGuard_{files};
     platform::LayerGuard<platform::Allocator> heapGuard_{heap};
     platform::LayerGuard<platform::EventLog> logGuard_{log};
+    platform::LayerGuard<platform::DesktopNotifier> notifierGuard_{notifier};
 };
 
 // `frames` stereo frames of a constant level on each channel.

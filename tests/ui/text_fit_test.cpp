@@ -12,16 +12,20 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QToolTip>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <memory>
 
+#include "engine/recording_results.h"
 #include "tests/ui/recorder_rig.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_font.h"
 #include "ui/image_button.h"
 #include "ui/lettering_label.h"
 #include "ui/read_only_field.h"
+#include "ui/reason_tip.h"
 #include "ui/recorder_dialog.h"
 
 using namespace sonocap;
@@ -191,6 +195,34 @@ class TextFitTest : public QObject {
         QCOMPARE(about.findChildren<QLabel*>().size(), 3);  // the icon and two notice lines
         const QStringList misfits = Misfits(&about, {});
         QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join('\n')));
+    }
+
+    // Told beside the window, every reason takes two lines at most, even with a take of over an
+    // hour and a file error's own words.
+    void everyReasonTakesTwoLinesAtMost() {
+        RecorderDialog dialog;
+        const QFontMetrics metrics(QToolTip::font());
+        const int width = ReasonWidth(dialog.width());
+        const int64_t longTake = int64_t{44100} * 3723;
+        QStringList reasons;
+        for (const int error : {0, ENOSPC, EDQUOT, EROFS, EACCES, ENOENT, EISDIR, EFBIG, EIO}) {
+            for (int32_t result = kHeaderNotWritten; result < kRecordingCancelled; ++result) {
+                reasons << QString::fromStdString(
+                    StartRefusalForUser(static_cast<StartResult>(result), error, ""));
+            }
+            for (int32_t reason = kInputNeverStarted; reason <= kWriteFailed; ++reason) {
+                reasons << QString::fromStdString(
+                    EndForUser(static_cast<EndReason>(reason), error, "", longTake));
+            }
+        }
+        reasons << QString::fromStdString(InputLossForUser(1234, int64_t{44100} * 600));
+        for (const QString& reason : reasons) {
+            const QStringList lines = WrappedToWidth(reason, metrics, width).split('\n');
+            QVERIFY2(lines.size() <= 2, qPrintable(lines.join('|')));
+            for (const QString& line : lines) {
+                QVERIFY2(metrics.horizontalAdvance(line) <= width, qPrintable(line));
+            }
+        }
     }
 
   private:

@@ -2,15 +2,16 @@
 
 #include <cstdio>
 
-#include "codec/duration_text.h"
 #include "platform/disk_space.h"
+#include "platform/recording_format.h"
 #include "settings/db_table.h"
 #include "settings/program_values.h"
 
 namespace sonocap {
 
 int64_t ShownSeconds(int64_t frames) {
-    return static_cast<int64_t>(RoundedTimeUnits(static_cast<uint64_t>(frames), 1));
+    // A clock shows a second once it has passed: 59.99 s are still "00:59 min".
+    return frames / kSampleRate;
 }
 
 std::string MinutesText(int64_t seconds) {

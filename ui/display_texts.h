@@ -14,7 +14,7 @@ namespace sonocap {
 inline constexpr float kMeterFloorDb = -40.0f;
 inline constexpr double kMeterScalePerDb = 0.025;
 
-// Whole seconds of `frames`, rounded as every time the program shows is.
+// Whole seconds of `frames` that have passed, for the elapsed-time field.
 int64_t ShownSeconds(int64_t frames);
 
 // "mm:ss min"; the minutes take as many digits as they need.

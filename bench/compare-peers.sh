@@ -3,8 +3,9 @@
 # (-0 --no-md5-sum, and -d) and WavPack (its fastest mode, wavpack -f, and wvunpack), as whole
 # processes, each replacing its existing output, on the corpus clips and on a long file (the clips
 # joined). cp of the same WAV into the same folder is timed alongside: the I/O bound of a
-# whole-process conversion; "cx/cp" is sonocap-cx's time over cp's. The commands take turns within every round, so that the load of the machine falls on
-# all alike; the figures are medians of the rounds, and every ratio comes from the same run.
+# whole-process conversion; "cx/cp" is sonocap-cx's time over cp's. The commands take turns
+# within every round, so that the load of the machine falls on all alike; the figures are medians
+# of the rounds, and every ratio comes from the same run.
 # Usage: bench/compare-peers.sh [build/sonocap-cx] [corpus folder] [rounds]
 set -euo pipefail
 cd "$(dirname "$0")/.."

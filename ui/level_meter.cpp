@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTimerEvent>
 #include <QWindow>
+#include <algorithm>
 
 #include "ui/display_texts.h"
 
@@ -63,11 +64,14 @@ int32_t LevelMeter::LitLimit(float level) const {
     return lit < 0 ? 0 : (lit > width ? width : lit);
 }
 
+LevelMeter::Span LevelMeter::ChangedSpan(int32_t fromLit, int32_t toLit) const {
+    if (fromLit < 0) return {0, width};
+    return {std::min(fromLit, toLit), std::max(fromLit, toLit)};
+}
+
 QRect LevelMeter::ChangedColumns(int32_t fromLit, int32_t toLit) const {
-    if (fromLit < 0) return QRect(originX, originY, width, height);
-    const int32_t left = fromLit < toLit ? fromLit : toLit;
-    const int32_t right = fromLit < toLit ? toLit : fromLit;
-    return QRect(originX + left, originY, right - left, height);
+    const Span span = ChangedSpan(fromLit, toLit);
+    return QRect(originX + span.first, originY, span.end - span.first, height);
 }
 
 void LevelMeter::Step() {
@@ -99,9 +103,8 @@ void LevelMeter::PaintSegments(int32_t lit) {
     const int32_t greenEnd = SegmentLimit(width * kGreenZoneEnd);
     const int32_t yellowEnd = SegmentLimit(width * kYellowZoneEnd);
     // Only the segments between the old and the new limit change; the first picture is whole.
-    const int32_t first = drawnLit_ < 0 ? 0 : (drawnLit_ < lit ? drawnLit_ : lit);
-    const int32_t end = drawnLit_ < 0 ? width : (drawnLit_ < lit ? lit : drawnLit_);
-    for (int32_t x = first; x < end && x < width - kSegmentWidth; x += kSegmentPitch) {
+    const Span span = ChangedSpan(drawnLit_, lit);
+    for (int32_t x = span.first; x < span.end && x < width - kSegmentWidth; x += kSegmentPitch) {
         const bool on = x < lit;
         QRgb colour;
         if (x < greenEnd) {

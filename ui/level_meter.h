@@ -83,7 +83,14 @@ class LevelMeter final : public QWidget {
   private:
     void FillSegment(int32_t x, QRgb colour);
     void PaintSegments(int32_t lit);
-    // The columns whose segments differ between the pictures of two lit limits.
+    // The columns [first, end) whose segments differ between the pictures of two lit limits;
+    // the whole bar before the first picture (fromLit -1).
+    struct Span {
+        int32_t first;
+        int32_t end;
+    };
+    Span ChangedSpan(int32_t fromLit, int32_t toLit) const;
+    // The same columns as a rectangle of the widget.
     QRect ChangedColumns(int32_t fromLit, int32_t toLit) const;
 
     QImage memorySurface;

@@ -15,7 +15,9 @@ ByteWindow::ByteWindow(ByteSource& source, size_t capacity)
       data_(buffer_.get()),
       source_(&source),
       capacity_(capacity),
-      length_(source.KnownLength()) {}
+      length_(source.KnownLength()) {
+    source.PrepareBuffer(buffer_.get(), capacity);
+}
 
 void ByteWindow::ReadOn(size_t want) {
     while (!ended_ && filled_ < want) {

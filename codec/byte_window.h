@@ -21,6 +21,9 @@ class ByteSource {
     virtual std::optional<std::string> ReadSome(uint8_t* into, size_t bytes, size_t& got) = 0;
     // The input's length, when it is known before it is read (a regular file).
     virtual std::optional<uint64_t> KnownLength() const { return std::nullopt; }
+    // Called once with the buffer that the bytes will be read into, before the first read: a
+    // source may prepare its memory.
+    virtual void PrepareBuffer(uint8_t* /*buffer*/, size_t /*bytes*/) {}
 };
 
 // Room for several of the longest records, so that a refill moves little.

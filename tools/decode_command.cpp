@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "codec/capture_buffer_encoding.h"
 #include "codec/compressed_file_reader.h"
 #include "codec/compressed_header.h"
 #include "codec/little_endian.h"
+#include "codec/packet_format.h"
 #include "codec/recording_check.h"
 #include "codec/sub_block_record.h"
 #include "codec/wave_header.h"
@@ -18,6 +20,7 @@
 #include "tools/input_file.h"
 #include "tools/ordered_pool.h"
 #include "tools/output_file.h"
+#include "tools/prefault.h"
 #include "tools/progress_bar.h"
 #include "tools/report.h"
 #include "tools/threads_option.h"
@@ -40,6 +43,11 @@ constexpr char kUsage[] =
 // the waiting small.
 constexpr int kRecordsPerSlot = 16;
 
+// The bytes that the records of a slot take, and what they decode to, when they are the
+// recorder's: a sub-block of a capture buffer each. Their pages are brought in at once.
+constexpr size_t kRecorderSlotBytes =
+    size_t{kRecordsPerSlot} * kBytesPerFrame * (kFramesPerCaptureBuffer / kSubBlocksPerBuffer);
+
 // A run of records, framed by their word counts on the reading thread, and what they decode to.
 struct DecodeSlot {
     uint64_t offset = 0;
@@ -47,20 +55,29 @@ struct DecodeSlot {
     std::vector<uint8_t> records = [] {
         std::vector<uint8_t> v;
         v.reserve(size_t{kRecordsPerSlot} * kLongestRecordBytes);
+        Prefault(v.data(), kRecorderSlotBytes);
         return v;
     }();
     std::vector<DecodedRecord> framed = std::vector<DecodedRecord>(kRecordsPerSlot);
     int count = 0;
     // What they decode to, in the WAV's byte order, written out from here.
-    std::unique_ptr<int16_t[]> samples{new int16_t[2 * size_t{kRecordsPerSlot} * kMaxBlockFrames]};
+    std::unique_ptr<int16_t[]> samples = [] {
+        std::unique_ptr<int16_t[]> s(new int16_t[2 * size_t{kRecordsPerSlot} * kMaxBlockFrames]);
+        Prefault(s.get(), kRecorderSlotBytes);
+        return s;
+    }();
     uint64_t frames = 0;
     std::optional<FileError> error;  // the first fault: of a packet, or after the run's records
+    // Where the samples go in the WAV, from the frame counts the records' packets declare.
+    uint64_t outputOffset = 0;
+    Outcome placed;  // a failure to place the samples there
 };
 
 // Frames up to kRecordsPerSlot records into the slot; a record that cannot be framed ends the
 // slot with its fault, reported after the records before it. False when that happened.
-bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot) {
+bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot, uint64_t& framesDeclared) {
     slot.offset = reader.offset();
+    slot.outputOffset = kWaveHeaderBytes + kBytesPerFrame * framesDeclared;
     slot.records.clear();
     slot.count = 0;
     slot.error.reset();
@@ -70,13 +87,17 @@ bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot) {
         if ((slot.error = reader.FrameRecord(bytes, record))) return false;
         const uint64_t length = RecordBytes(record.wordCount);
         slot.records.insert(slot.records.end(), bytes, bytes + length);
+        // The packet's first word, after the leading W, holds its frame count.
+        framesDeclared += LoadLE32(bytes + 2) & kFrameCountMask;
         reader.SkipTo(record.offset + length);
         ++slot.count;
     }
     return true;
 }
 
-void DecodeSlotRecords(DecodeSlot& slot) {
+// Decodes the slot's records, and places their samples in the output when it takes them
+// anywhere (`out` is then not null).
+void DecodeSlotRecords(DecodeSlot& slot, const OutputFile* out) {
     slot.frames = 0;
     const uint8_t* bytes = slot.records.data();
     for (int i = 0; i < slot.count; ++i) {
@@ -92,6 +113,11 @@ void DecodeSlotRecords(DecodeSlot& slot) {
     const size_t samples = 2 * static_cast<size_t>(slot.frames);
     LittleEndianSamples(slot.samples.get(), samples,
                         reinterpret_cast<uint8_t*>(slot.samples.get()));
+    slot.placed.reset();
+    if (out != nullptr) {
+        slot.placed =
+            out->PlaceAt(slot.outputOffset, slot.samples.get(), kBytesPerFrame * slot.frames);
+    }
 }
 
 Outcome RunDecode(const CommandLine& line) {
@@ -121,14 +147,23 @@ Outcome RunDecode(const CommandLine& line) {
     // agree with them, which is checked at the end.
     uint8_t header[kWaveHeaderBytes];
     buildWaveHeader(sampleBytes, kSampleRate, kChannels, header);
-    if (auto failure = out.Write(header, sizeof header)) return failure;
+    // A file of our own takes each slot's samples from the worker that decoded them; anything
+    // else (a pipe, a device) is written in order, by this thread.
+    const OutputFile* placer = out.Placeable() ? &out : nullptr;
+    if (auto failure = placer != nullptr ? out.PlaceAt(0, header, sizeof header)
+                                         : out.Write(header, sizeof header)) {
+        return failure;
+    }
 
     ProgressBar progress("decode", reader.Header().fileSize);
     uint64_t framesDecoded = 0;
     const auto drain = [&](DecodeSlot& slot) -> Outcome {
-        if (auto failure =
-                out.Write(slot.samples.get(), kBytesPerFrame * static_cast<size_t>(slot.frames))) {
-            return failure;
+        if (slot.placed) return slot.placed;
+        if (placer == nullptr) {
+            if (auto failure = out.Write(slot.samples.get(),
+                                         kBytesPerFrame * static_cast<size_t>(slot.frames))) {
+                return failure;
+            }
         }
         if (slot.error) return BadInput(inPath, *slot.error);
         framesDecoded += slot.frames;
@@ -136,13 +171,13 @@ Outcome RunDecode(const CommandLine& line) {
         return std::nullopt;
     };
     // One thread: the pool decodes each slot as it is filled.
-    OrderedPool<DecodeSlot> pool(threads == 1 ? 0 : threads,
-                                 threads == 1 ? 1 : static_cast<size_t>(threads) + 2,
-                                 DecodeSlotRecords);
+    OrderedPool<DecodeSlot> pool(threads - 1, threads == 1 ? 1 : static_cast<size_t>(threads) + 2,
+                                 [placer](DecodeSlot& slot) { DecodeSlotRecords(slot, placer); });
+    uint64_t framesDeclared = 0;
     while (!reader.AtEnd()) {
         DecodeSlot* slot = nullptr;
         if (auto failure = pool.Next(drain, slot)) return failure;
-        const bool framed = FillSlot(reader, *slot);
+        const bool framed = FillSlot(reader, *slot, framesDeclared);
         pool.Submit();
         if (!framed) break;
     }

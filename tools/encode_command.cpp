@@ -15,6 +15,7 @@
 #include "tools/input_file.h"
 #include "tools/ordered_pool.h"
 #include "tools/output_file.h"
+#include "tools/prefault.h"
 #include "tools/progress_bar.h"
 #include "tools/record_verifier.h"
 #include "tools/report.h"
@@ -41,13 +42,22 @@ constexpr char kUsage[] =
 
 // One capture buffer: its samples as read, and its eight records as they go to the file.
 struct EncodeSlot {
-    std::unique_ptr<uint8_t[]> samples{new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer]};
+    std::unique_ptr<uint8_t[]> samples = [] {
+        std::unique_ptr<uint8_t[]> s(new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer]);
+        Prefault(s.get(), kBytesPerFrame * kFramesPerCaptureBuffer);
+        return s;
+    }();
     size_t sampleBytes = 0;
     uint64_t firstFrame = 0;
+    // A regular file's samples are read by the worker, from here; elsewhere they are read in order
+    // by the filling thread (`from` is then empty).
+    std::optional<uint64_t> from;
+    Outcome readFailure;
     // Room for the largest records, so that the workers never allocate.
     std::vector<uint8_t> records = [] {
         std::vector<uint8_t> v;
         v.reserve(kSubBlocksPerBuffer * RecordBytes(kPacketAreaWords));
+        Prefault(v.data(), kBytesPerFrame * kFramesPerCaptureBuffer);  // more than most need
         return v;
     }();
     CompressedBufferWrite stored;
@@ -57,7 +67,12 @@ struct EncodeSlot {
 
 // Encodes the buffer in a slot as the recorder would, with its three writes of each record going
 // to the slot's bytes; with --verify the second, the packet's words, is decoded on its way.
-void EncodeBuffer(EncodeSlot& slot) {
+void EncodeBuffer(EncodeSlot& slot, const InputFile& in) {
+    slot.readFailure.reset();
+    if (slot.from) {
+        slot.readFailure = in.ReadAt(*slot.from, slot.samples.get(), slot.sampleBytes);
+        if (slot.readFailure) return;
+    }
     const auto frames = static_cast<int32_t>(slot.sampleBytes / kBytesPerFrame);
     thread_local std::unique_ptr<int16_t[]> scratch;
     if constexpr (std::endian::native != std::endian::little) {
@@ -108,8 +123,21 @@ Outcome RunEncode(const CommandLine& line) {
     uint64_t bytesWritten = 0, dataBytes = 0, totalFrames = 0;
     size_t tornFrameBytes = 0;
     // Reads the next capture buffer into a slot: none at the end of the samples.
+    // A regular file's samples lie where its head said: each worker reads its own buffer, and
+    // this thread only hands them out and writes.
+    const bool readByWorkers = in.IsRegular() && !wave.toEnd;
     const auto fill = [&](EncodeSlot& slot) -> Outcome {
         progress.Update(wave.samplesRead);
+        slot.firstFrame = totalFrames;
+        if (readByWorkers) {
+            slot.from = wave.layout.dataOffset + wave.samplesRead;
+            slot.sampleBytes = static_cast<size_t>(std::min<uint64_t>(
+                kBytesPerFrame * kFramesPerCaptureBuffer, wave.dataBytes - wave.samplesRead));
+            wave.samplesRead += slot.sampleBytes;
+            totalFrames += slot.sampleBytes / kBytesPerFrame;
+            if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
+            return std::nullopt;
+        }
         size_t got = 0;
         if (auto failure = ReadSamples(in, wave, slot.samples.get(),
                                        kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
@@ -118,13 +146,13 @@ Outcome RunEncode(const CommandLine& line) {
         // Only a stream of unknown length can end inside a frame.
         tornFrameBytes = got % kBytesPerFrame;
         slot.sampleBytes = got - tornFrameBytes;
-        slot.firstFrame = totalFrames;
         totalFrames += slot.sampleBytes / kBytesPerFrame;
         if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
         return std::nullopt;
     };
     // Writes a slot's records.
     const auto drain = [&](EncodeSlot& slot) -> Outcome {
+        if (slot.readFailure) return slot.readFailure;
         if (slot.mismatch) {
             return BadInput(inPath, "verify: a record of the capture buffer at frame " +
                                         std::to_string(slot.firstFrame) + " " + *slot.mismatch +
@@ -139,8 +167,8 @@ Outcome RunEncode(const CommandLine& line) {
         return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
     };
     // One thread: the pool encodes each slot as it is filled.
-    OrderedPool<EncodeSlot> pool(threads == 1 ? 0 : threads,
-                                 threads == 1 ? 1 : 4 * static_cast<size_t>(threads), EncodeBuffer);
+    OrderedPool<EncodeSlot> pool(threads - 1, threads == 1 ? 1 : 4 * static_cast<size_t>(threads),
+                                 [&in](EncodeSlot& slot) { EncodeBuffer(slot, in); });
     for (;;) {
         EncodeSlot* slot = nullptr;
         if (auto failure = pool.Next(drain, slot)) return failure;
@@ -151,6 +179,11 @@ Outcome RunEncode(const CommandLine& line) {
     }
     if (auto failure = pool.Finish(drain)) return failure;
     progress.Finish();
+    // Past the samples that the workers read, to the chunks after them.
+    const uint64_t samplesEnd = wave.layout.dataOffset + wave.dataBytes;
+    if (readByWorkers && samplesEnd > wave.head.size()) {
+        if (auto failure = in.Skip(samplesEnd - wave.head.size())) return failure;
+    }
     if (auto failure = CheckAfterSamples(in, wave)) return failure;
     if (auto failure = in.CheckUnchanged()) return failure;
     if (kCompressedHeaderBytes + bytesWritten > std::numeric_limits<uint32_t>::max()) {

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tools/posix_file.h"
+#include "tools/prefault.h"
+
 namespace sonocap {
 
 InputFile::~InputFile() {
@@ -33,8 +36,8 @@ Outcome InputFile::Open(const std::string& path) {
         fileSizeAtOpen_ = st.st_size;
         // Standard input redirected from a file may start anywhere in it.
         const off_t at = lseek(fd_, 0, SEEK_CUR);
-        lengthAtOpen_ = static_cast<uint64_t>(st.st_size) -
-                        (at > 0 && at <= st.st_size ? static_cast<uint64_t>(at) : 0);
+        startAtOpen_ = at > 0 && at <= st.st_size ? static_cast<uint64_t>(at) : 0;
+        lengthAtOpen_ = static_cast<uint64_t>(st.st_size) - startAtOpen_;
     }
     return std::nullopt;
 }
@@ -57,6 +60,21 @@ Outcome InputFile::Read(uint8_t* into, size_t bytes, size_t& got) {
     return std::nullopt;
 }
 
+Outcome InputFile::ReadAt(uint64_t offset, uint8_t* into, size_t bytes) const {
+    errno = 0;
+    if (sonocap::ReadAt(fd_, into, bytes, startAtOpen_ + offset) == bytes) return std::nullopt;
+    return BadInput(path_, errno != 0 ? std::strerror(errno) : kInputChanged);
+}
+
+Outcome InputFile::Skip(uint64_t bytes) {
+    if (consumed_ + bytes > lengthAtOpen_) return BadInput(path_, kInputChanged);
+    if (lseek(fd_, static_cast<off_t>(bytes), SEEK_CUR) < 0) {
+        return BadInput(path_, std::strerror(errno));
+    }
+    consumed_ += bytes;
+    return std::nullopt;
+}
+
 Outcome InputFile::CheckUnchanged() const {
     if (!regular_) return std::nullopt;
     struct stat st {};
@@ -75,6 +93,10 @@ std::optional<std::string> InputFile::ReadSome(uint8_t* into, size_t bytes, size
 std::optional<uint64_t> InputFile::KnownLength() const {
     if (!regular_) return std::nullopt;
     return lengthAtOpen_;
+}
+
+void InputFile::PrepareBuffer(uint8_t* buffer, size_t bytes) {
+    Prefault(buffer, bytes);
 }
 
 }  // namespace sonocap

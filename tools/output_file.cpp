@@ -12,6 +12,7 @@
 
 #include "tools/input_file.h"
 #include "tools/posix_file.h"
+#include "tools/prefault.h"
 #include "tools/report.h"
 #include "tools/signal_cleanup.h"
 
@@ -68,6 +69,7 @@ Outcome OutputFile::Open(const std::string& path, const OutputOptions& options,
     name_ = path;
     options_ = options;
     buffer_.reserve(kBufferBytes);
+    Prefault(buffer_.data(), kBufferBytes);
     if (path == "-") {
         struct stat st {};
         if (fstat(STDOUT_FILENO, &st) != 0) return Fail();
@@ -178,6 +180,12 @@ Outcome OutputFile::WriteAt(uint64_t offset, const void* data, size_t bytes) {
     if (!seekable_) return Refuse("cannot go back to rewrite the header here");
     const ssize_t n = pwrite(fd_, data, bytes, base_ + static_cast<off_t>(offset));
     if (n != static_cast<ssize_t>(bytes)) return n < 0 ? Fail() : Refuse("short write");
+    return std::nullopt;
+}
+
+Outcome OutputFile::PlaceAt(uint64_t offset, const void* data, size_t bytes) const {
+    errno = 0;  // a write that takes nothing sets none
+    if (!WriteAllAt(fd_, data, bytes, offset)) return errno == 0 ? Refuse("short write") : Fail();
     return std::nullopt;
 }
 

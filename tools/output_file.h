@@ -72,6 +72,12 @@ class OutputFile {
     Outcome Write(const void* data, size_t bytes);
     // Overwrites bytes already written, such as a header whose sizes are known only at the end.
     Outcome WriteAt(uint64_t offset, const void* data, size_t bytes);
+    // Whether PlaceAt may be used: the output is a temporary file of its own, which takes bytes
+    // at any offset, from any thread, in any order.
+    bool Placeable() const { return !tempPath_.empty(); }
+    // Writes bytes at `offset`, past the buffer, from any thread: the workers place what they
+    // made, each where it belongs, instead of queueing it for one writer.
+    Outcome PlaceAt(uint64_t offset, const void* data, size_t bytes) const;
     Outcome Commit();
 
   private:

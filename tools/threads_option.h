@@ -7,16 +7,18 @@
 #include "tools/command_line.h"
 #include "tools/report.h"
 
-// --threads N of encode and decode: how many worker threads code the capture buffers. The default
-// is one per core; 1 codes them one after the other on the command's own thread.
+// --threads N of encode and decode: how many threads code the capture buffers, the command's own
+// and N - 1 workers. The default is one per core; 1 codes them one after the other on the
+// command's own thread.
 
 namespace sonocap {
 
 inline constexpr int kMaxThreads = 64;
 
 inline constexpr char kThreadsHelp[] =
-    "--threads N codes the capture buffers on N worker threads (default: one per core); the\n"
-    "output is the same byte for byte. --threads 1 codes them one after the other.\n"
+    "--threads N codes the capture buffers on N threads, the command's own and N - 1 workers\n"
+    "(default: one per core); the output is the same byte for byte. --threads 1 codes them one\n"
+    "after the other.\n"
     "\n";
 
 // The count of --threads, one per core without it; a usage failure when the value is not a count

@@ -56,6 +56,11 @@ for cmd in encode decode; do
   run "$cmd" "$d/linked.$ext" 3 "has 1 other hard link(s), which replacing it would separate" --force
   grep -q precious "$d/other-name.$ext" || fail "$cmd: a file with another hard link was replaced"
 
+  # A file size limit below the output's size: the write fails, also where decode's workers write
+  # the samples, and is told; nothing is left.
+  as="prlimit --fsize=65536" run "$cmd" "$d/limited.$ext" 3 "File too large" --threads 3
+  [ -e "$d/limited.$ext" ] && fail "$cmd: an output beyond the size limit was left"
+
   # A write-protected file, for a user who may write the folder but not the file.
   echo precious >"$d/ro.$ext"; chmod 444 "$d/ro.$ext"
   if [ "$root" = yes ]; then

@@ -158,9 +158,11 @@ Outcome OutputFile::OpenTemporary(const std::string& target, const struct stat* 
 
 Outcome OutputFile::Write(const void* data, size_t bytes) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
-    if (buffer_.size() + bytes > kBufferBytes) {
+    // Large pieces, such as a capture buffer's records, go out as they are: copying them into the
+    // buffer would save no write.
+    if (buffer_.size() + bytes > kBufferBytes || bytes >= kBufferBytes / 4) {
         if (auto failure = Flush()) return failure;
-        if (bytes >= kBufferBytes) {
+        if (bytes >= kBufferBytes / 4) {
             if (!WriteAll(fd_, p, bytes)) return Fail();
             return std::nullopt;
         }

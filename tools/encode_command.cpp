@@ -122,30 +122,29 @@ Outcome RunEncode(const CommandLine& line) {
     ProgressBar progress("encode", wave.toEnd ? 0 : wave.dataBytes);
     uint64_t bytesWritten = 0, dataBytes = 0, totalFrames = 0;
     size_t tornFrameBytes = 0;
-    // Reads the next capture buffer into a slot: none at the end of the samples.
     // A regular file's samples lie where its head said: each worker reads its own buffer, and
     // this thread only hands them out and writes.
     const bool readByWorkers = in.IsRegular() && !wave.toEnd;
+    // Readies the next capture buffer in a slot, read here or by its worker: none at the end of
+    // the samples.
     const auto fill = [&](EncodeSlot& slot) -> Outcome {
         progress.Update(wave.samplesRead);
-        slot.firstFrame = totalFrames;
         if (readByWorkers) {
             slot.from = wave.layout.dataOffset + wave.samplesRead;
             slot.sampleBytes = static_cast<size_t>(std::min<uint64_t>(
                 kBytesPerFrame * kFramesPerCaptureBuffer, wave.dataBytes - wave.samplesRead));
             wave.samplesRead += slot.sampleBytes;
-            totalFrames += slot.sampleBytes / kBytesPerFrame;
-            if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
-            return std::nullopt;
+        } else {
+            size_t got = 0;
+            if (auto failure = ReadSamples(in, wave, slot.samples.get(),
+                                           kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
+                return failure;
+            }
+            // Only a stream of unknown length can end inside a frame.
+            tornFrameBytes = got % kBytesPerFrame;
+            slot.sampleBytes = got - tornFrameBytes;
         }
-        size_t got = 0;
-        if (auto failure = ReadSamples(in, wave, slot.samples.get(),
-                                       kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
-            return failure;
-        }
-        // Only a stream of unknown length can end inside a frame.
-        tornFrameBytes = got % kBytesPerFrame;
-        slot.sampleBytes = got - tornFrameBytes;
+        slot.firstFrame = totalFrames;
         totalFrames += slot.sampleBytes / kBytesPerFrame;
         if (verify && !slot.verifier) slot.verifier = std::make_unique<RecordVerifier>();
         return std::nullopt;

@@ -48,7 +48,6 @@ void ProcessFilledBuffer(platform::WaveHeader* header) {
     // Buffers come back in queue order, so the slot at ringIndex is this header's.
     int16_t* samples = s.ring + 2 * static_cast<int64_t>(s.ringIndex);
     if (parameterRecord.dcFilter != 0) RemoveDC(samples, frames);
-    const int64_t storedFrom = HeaderBytes() + s.bytesWritten;
 
     if (compressed) {
         uint32_t packetArea[kPacketAreaWords];
@@ -71,7 +70,7 @@ void ProcessFilledBuffer(platform::WaveHeader* header) {
     s.ringIndex += kFramesPerBuffer;
     if (s.ringIndex == kRingFrames) s.ringIndex = 0;
     s.totalFrames += frames;
-    if (s.failed == 0) FollowTake(storedFrom);
+    if (s.failed == 0) FollowTake();
     // Stop before the next buffer, not after refusing it.
     if (!NextBufferFits(compressed, s.bytesWritten, s.dataBytes)) RequestEnd(kFileSizeLimit);
     ReportInputLoss();

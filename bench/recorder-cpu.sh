@@ -3,10 +3,12 @@
 # of its directory with a valid parameter file (compression and DC filter on), on a private X
 # server, recording from the test audio server's source while corpus music is fed at real time.
 # Each run measures the window at rest, then a recording through libpulse, then the recorder
-# again recording through PortAudio (SONOCAP_AUDIO=portaudio), then two peers in the same
+# again recording through PortAudio (SONOCAP_AUDIO=portaudio), then three peers in the same
 # conditions: bench/idle_window_peer (a bare dialog with the window's three 55 ms timers, the
-# floor) and bench/capture_peer (PortAudio alone, recording as the recorder does, the floor of
-# PortAudio's audio path). The medians of all runs and the recorder's ratios close the report.
+# floor at rest), the same peer with "paint" (two bars the meters' size moved and repainted
+# every tick: the floor of the window's display while recording) and bench/capture_peer
+# (PortAudio alone, recording as the recorder does, the floor of PortAudio's audio path). The
+# medians of all runs and the recorder's ratios close the report.
 #
 #   bench/recorder-cpu.sh [BUILD_DIR=build] [RUNS=3] [REST_S=30] [RECORD_S=60] [PIECE=441]
 #                         [SOURCE=pipe]
@@ -124,10 +126,11 @@ measure() {
         'BEGIN { printf "%.2f", 100 * t / hz / (us / 1e6) }')
 }
 
-# Runs peer $1 for $2 seconds of measurement after $3 seconds of settling; sets CPU and WAKE.
+# Runs peer $1 for $2 seconds of measurement after $3 seconds of settling, with the arguments
+# that follow; sets CPU and WAKE.
 measure_peer() {
     local program=$1 seconds=$2 settle=$3 pid
-    "$program" 2>>"$work/peer.log" &
+    "$program" "${@:4}" 2>>"$work/peer.log" &
     pid=$!
     session_pids+=("$pid")
     sleep "$settle"
@@ -136,7 +139,7 @@ measure_peer() {
     forget_pid "$pid"
 }
 
-rest_cpu=() rest_wake=() peak_kb=() idle_cpu=() capture_cpu=()
+rest_cpu=() rest_wake=() peak_kb=() idle_cpu=() paint_cpu=() capture_cpu=()
 declare -A rec_cpu rec_wake
 for run in $(seq "$runs"); do
     for backend in pulse portaudio; do
@@ -184,6 +187,9 @@ for run in $(seq "$runs"); do
     measure_peer "$idle_peer" "$rest_s" 5
     idle_cpu+=("$CPU")
     note "run $run idle window peer:  $CPU % of a core, $WAKE wake-ups/s, load $(load1)"
+    measure_peer "$idle_peer" "$record_s" 5 paint
+    paint_cpu+=("$CPU")
+    note "run $run painting peer:     $CPU % of a core, $WAKE wake-ups/s, load $(load1)"
     measure_peer "$capture_peer" "$record_s" 2
     capture_cpu+=("$CPU")
     note "run $run capture peer:      $CPU % of a core, $WAKE wake-ups/s, load $(load1)"
@@ -199,11 +205,15 @@ for backend in pulse portaudio; do
         "$backend" "$record_s" "$(median ${rec_cpu[$backend]})" "$(median ${rec_wake[$backend]})"
 done
 echo "  peak RSS through libpulse $(median "${peak_kb[@]}") kB"
-idle=$(median "${idle_cpu[@]}") capture=$(median "${capture_cpu[@]}")
-printf '  peers: idle window %s %%, capture (PortAudio) %s %%\n' "$idle" "$capture"
+idle=$(median "${idle_cpu[@]}") paint=$(median "${paint_cpu[@]}")
+capture=$(median "${capture_cpu[@]}")
+printf '  peers: idle window %s %%, painting window %s %%, capture (PortAudio) %s %%\n' "$idle" \
+    "$paint" "$capture"
 # shellcheck disable=SC2086
 awk -v rest="$(median "${rest_cpu[@]}")" -v pulse="$(median ${rec_cpu[pulse]})" \
-    -v pa="$(median ${rec_cpu[portaudio]})" -v idle="$idle" -v capture="$capture" 'BEGIN {
+    -v pa="$(median ${rec_cpu[portaudio]})" -v idle="$idle" -v paint="$paint" \
+    -v capture="$capture" 'BEGIN {
         printf "  at rest %.2f x the idle window; recording through libpulse %.2f x through PortAudio;\n", rest / idle, pulse / pa
         printf "  above the idle window: libpulse +%.2f %%, PortAudio +%.2f %% (PortAudio alone: %.2f %%)\n",
-            pulse - idle, pa - idle, capture }'
+            pulse - idle, pa - idle, capture
+        printf "  above the painting window: libpulse +%.2f %%, PortAudio +%.2f %%\n", pulse - paint, pa - paint }'

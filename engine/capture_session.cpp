@@ -123,6 +123,7 @@ void ResetTakeCounters() {
     s.lossesReported = platform::InputLoss{};
     s.watchedFrames = -1;
     s.buffersSinceSync = 0;
+    s.writeBackFrom = 0;
     s.headerFollowFailed = false;
     s.dcStateLeft = 0.0;
     s.dcStateRight = 0.0;

@@ -86,6 +86,7 @@ struct CaptureSession {
     platform::FileStatus fileStatus;
     std::string takeRecordPath;
     int32_t buffersSinceSync = 0;     // buffers stored since the data was last made durable
+    int64_t writeBackFrom = 0;        // where the data whose write-back has not started begins
     bool headerFollowFailed = false;  // the header could not be rewritten behind a buffer
     // Told once a run: the state folder keeps no record, the file system has no locks.
     bool toldNoRecord = false;

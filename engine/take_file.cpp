@@ -28,12 +28,16 @@ bool WriteHeaderForCounters() {
     return files.WriteAt(s.file, 0, header, sizeof header) == sizeof header;
 }
 
-void FollowTake(int64_t offset) {
+void FollowTake() {
     CaptureSession& s = captureSession;
     platform::FileIo& files = platform::Current<platform::FileIo>();
     const int64_t end = HeaderBytes() + s.bytesWritten;
-    // Dirty pages never pile up: the disk gets each buffer while the next one is captured.
-    if (end > offset) files.StartWriteBack(s.file, offset, end - offset);
+    ++s.buffersSinceSync;
+    // Dirty pages never pile up: the disk gets the buffers while the next ones are captured.
+    if (s.buffersSinceSync % kBuffersPerWriteBack == 0 && end > s.writeBackFrom) {
+        files.StartWriteBack(s.file, s.writeBackFrom, end - s.writeBackFrom);
+        s.writeBackFrom = end;
+    }
     // Behind the data, never in front of it: sizes that count bytes not yet written would be
     // a file that claims audio it does not hold.
     if (!WriteHeaderForCounters() && !s.headerFollowFailed) {
@@ -41,7 +45,7 @@ void FollowTake(int64_t offset) {
         LogFileFailure("the header could not be kept up with the take (the stop writes it)",
                        files.LastError());
     }
-    if (++s.buffersSinceSync >= kBuffersPerSync) {
+    if (s.buffersSinceSync >= kBuffersPerSync) {
         s.buffersSinceSync = 0;
         files.RequestDataSync(s.file);
         UpdateTakeRecord();

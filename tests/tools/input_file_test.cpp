@@ -68,6 +68,29 @@ TEST(InputFile, AStreamedFileCutShortIsAnError) {
     EXPECT_EQ(failure->subject, file.path());
 }
 
+// The workers of encode read their buffers where they lie; the reader then moves past them.
+TEST(InputFile, ReadsAtAnOffsetAndSkipsOnlyWhatTheFileHolds) {
+    TemporaryFile file(100000);
+    InputFile in;
+    ASSERT_FALSE(in.Open(file.path()));
+    FILE* f = std::fopen(file.path().c_str(), "r+");
+    ASSERT_TRUE(f != nullptr);
+    std::fseek(f, 50000, SEEK_SET);
+    std::fputs("abc", f);
+    std::fclose(f);
+    uint8_t bytes[3] = {};
+    ASSERT_FALSE(in.ReadAt(50000, bytes, 3));
+    EXPECT_EQ(std::string(bytes, bytes + 3), "abc");
+    EXPECT_FALSE(in.Skip(60000));
+    const Outcome pastTheEnd = in.Skip(50000);
+    ASSERT_TRUE(pastTheEnd);
+    EXPECT_EQ(pastTheEnd->error, kInputChanged);
+    ASSERT_EQ(truncate(file.path().c_str(), 40000), 0);
+    const Outcome cut = in.ReadAt(50000, bytes, 3);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->error, kInputChanged);
+}
+
 TEST(InputFile, ADirectoryIsRefused) {
     InputFile in;
     const Outcome failure = in.Open("/tmp");

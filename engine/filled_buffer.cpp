@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/capture_buffer_encoding.h"
+#include "codec/little_endian.h"
 #include "engine/capture_session.h"
 #include "engine/dc_filter.h"
 #include "engine/program_state.h"
@@ -21,38 +22,30 @@ int32_t WriteToRecording(const void* data, int32_t bytes) {
         captureSession.file, data, static_cast<std::size_t>(bytes)));
 }
 
-// The records of one buffer, gathered so that they reach the file in one write rather than
-// three each: a system call costs more than copying the bytes once. About 70 kB, on the stack
-// of the window's thread.
-struct GatheredRecords {
-    uint8_t bytes[kSubBlocksPerBuffer * RecordBytes(kPacketAreaWords)];
-    std::size_t used = 0;
-    int pieces = 0;
-    std::size_t recordEnds[kSubBlocksPerBuffer] = {};
-};
-
-// Stores the buffer's records with one write; only the records stored whole count.
+// Stores the buffer's records with one write rather than three each: a system call costs more
+// than copying the bytes once. They are gathered in about 70 kB on the stack of the window's
+// thread; only the records stored whole count.
 CompressedBufferWrite WriteRecords(const int16_t* samples, int32_t frames) {
     uint32_t packetArea[kPacketAreaWords];
-    GatheredRecords gathered;
+    uint8_t gathered[kSubBlocksPerBuffer * RecordBytes(kPacketAreaWords)];
+    std::size_t used = 0;
     writeCompressedBuffer(samples, frames, packetArea, [&](const void* data, int32_t bytes) {
-        std::memcpy(gathered.bytes + gathered.used, data, static_cast<std::size_t>(bytes));
-        gathered.used += static_cast<std::size_t>(bytes);
-        // A record is written as three pieces: its count, its words and its count again.
-        if (++gathered.pieces % 3 == 0) {
-            gathered.recordEnds[gathered.pieces / 3 - 1] = gathered.used;
-        }
+        std::memcpy(gathered + used, data, static_cast<std::size_t>(bytes));
+        used += static_cast<std::size_t>(bytes);
         return bytes;
     });
-    const auto stored = static_cast<std::size_t>(
-        WriteToRecording(gathered.bytes, static_cast<int32_t>(gathered.used)));
+    const auto stored =
+        static_cast<std::size_t>(WriteToRecording(gathered, static_cast<int32_t>(used)));
+    // The records lie back to back, each as long as its leading word count says.
     CompressedBufferWrite result;
-    for (const std::size_t end : gathered.recordEnds) {
+    for (std::size_t at = 0; at < used;) {
+        const std::size_t end = at + RecordBytes(LoadLE16(gathered + at));
         if (end > stored) break;
         result.storedBytes = static_cast<uint32_t>(end);
         result.dataBytes += static_cast<uint32_t>(4 * SubBlockFrames(frames));
+        at = end;
     }
-    result.shortWrite = stored < gathered.used;
+    result.shortWrite = stored < used;
     return result;
 }
 

@@ -160,13 +160,11 @@ Outcome OutputFile::Write(const void* data, size_t bytes) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     // Large pieces, such as a capture buffer's records, go out as they are: copying them into the
     // buffer would save no write.
-    if (buffer_.size() + bytes > kBufferBytes || bytes >= kBufferBytes / 4) {
+    const bool large = bytes >= kBufferBytes / 4;
+    if (large || buffer_.size() + bytes > kBufferBytes) {
         if (auto failure = Flush()) return failure;
-        if (bytes >= kBufferBytes / 4) {
-            if (!WriteAll(fd_, p, bytes)) return Fail();
-            return std::nullopt;
-        }
     }
+    if (large) return WriteAll(fd_, p, bytes) ? std::nullopt : Outcome(Fail());
     buffer_.insert(buffer_.end(), p, p + bytes);
     return std::nullopt;
 }

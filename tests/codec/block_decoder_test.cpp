@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "codec/block_encoder.h"
+#include "codec/code_reader.h"
 #include "codec/little_endian.h"
+#include "codec/packet_format.h"
 #include "tests/codec/worked_packets.h"
 
 namespace sonocap {
@@ -122,6 +125,58 @@ TEST(BlockDecoder, RandomWordsNeverReadOutsideThePacket) {
         }
     }
     EXPECT_GT(decoded, 0);
+}
+
+TEST(BlockDecoder, ChannelCodesReadAlikeOnEveryPath) {
+    // Streams of known residuals for every code length, starting at every bit phase, with escapes
+    // from never to often: the reader that this machine uses and the portable one must both give
+    // them back, and agree on streams cut anywhere.
+    std::mt19937 random(4242);
+    for (unsigned k = kMinCodeLength; k <= kMaxCodeLength; ++k) {
+        for (const unsigned escapesIn : {0u, 3u, 40u}) {
+            for (unsigned phase = 0; phase < 8; ++phase) {
+                const int32_t count = 64 + static_cast<int32_t>(random() % 300);
+                std::vector<uint8_t> bytes(
+                    (phase + 31 * uint64_t{static_cast<uint32_t>(count)}) / 8 + 1);
+                uint64_t end = phase;
+                const auto put = [&](uint32_t value, unsigned bits) {
+                    for (unsigned b = 0; b < bits; ++b, ++end)
+                        bytes[end / 8] |= static_cast<uint8_t>((value >> b & 1u) << (end % 8));
+                };
+                std::vector<int16_t> expected(count);
+                const int32_t t = 1 << (k - 1);
+                for (int16_t& r : expected) {
+                    const bool escape = escapesIn != 0 && random() % escapesIn == 0;
+                    r = static_cast<int16_t>(escape ? random() : random() % (2 * t - 1) - (t - 1));
+                    if (escape) {
+                        put(0, k);
+                        put(static_cast<uint16_t>(r), 16);
+                    } else {
+                        put(static_cast<uint32_t>(r + t), k);
+                    }
+                }
+                for (const uint64_t cut : {uint64_t{0}, uint64_t{1}, uint64_t{9}}) {
+                    const size_t byteCount = (end + 7) / 8 - std::min<uint64_t>(cut, (end + 7) / 8);
+                    const CodeStream stream{bytes.data(), byteCount};
+                    std::vector<int16_t> wide(count), portable(count);
+                    uint64_t wideEnd = phase, portableEnd = phase;
+                    const bool wideOk = ReadChannelCodes(stream, wideEnd, count, k, wide.data());
+                    const bool portableOk =
+                        ReadChannelCodesPortable(stream, portableEnd, count, k, portable.data());
+                    const std::string where = "k " + std::to_string(k) + ", phase " +
+                                              std::to_string(phase) + ", cut " +
+                                              std::to_string(cut);
+                    ASSERT_EQ(wideOk, cut == 0) << where;
+                    ASSERT_EQ(portableOk, cut == 0) << where;
+                    if (cut != 0) continue;
+                    EXPECT_EQ(wideEnd, end) << where;
+                    EXPECT_EQ(portableEnd, end) << where;
+                    EXPECT_EQ(wide, expected) << where;
+                    EXPECT_EQ(portable, expected) << where;
+                }
+            }
+        }
+    }
 }
 
 // Where the codes of a well-formed header end, read one bit at a time as the format describes

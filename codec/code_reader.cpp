@@ -6,11 +6,8 @@
 #include "codec/block_encoder.h"
 #include "codec/little_endian.h"
 #include "codec/packet_format.h"
+#include "codec/wide_vectors.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define SONOCAP_WIDE_CODE_READER 1
-#endif
 
 namespace sonocap {
 
@@ -26,7 +23,7 @@ inline uint64_t LoadBits(const uint8_t* bytes, uint64_t position) {
     return LoadLE64(bytes + (position >> 3)) >> (position & 7);
 }
 
-#ifdef SONOCAP_WIDE_CODE_READER
+#ifdef SONOCAP_WIDE_VECTORS
 
 // Where each of eight consecutive codes lies in the 16 bytes loaded from the first one's byte,
 // for each code length k and each bit phase of the first code: the bytes that make up its 32-bit
@@ -59,7 +56,7 @@ constexpr auto kGroupLanes = [] {
 
 // Eight codes at a time, guessing that none is an escape, as long as the group and an escape in it
 // lie inside the stream; the portable reader takes the rest.
-__attribute__((target("avx2"))) bool ReadChannelCodesWide(CodeStream stream, uint64_t& position,
+SONOCAP_WIDE bool ReadChannelCodesWide(CodeStream stream, uint64_t& position,
                                                           int32_t count, unsigned k,
                                                           int16_t* residuals) {
     const uint8_t* const bytes = stream.bytes;
@@ -172,9 +169,8 @@ bool ReadChannelCodesPortable(CodeStream stream, uint64_t& position, int32_t cou
 
 bool ReadChannelCodes(CodeStream stream, uint64_t& position, int32_t count, unsigned k,
                       int16_t* residuals) {
-#ifdef SONOCAP_WIDE_CODE_READER
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide) return ReadChannelCodesWide(stream, position, count, k, residuals);
+#ifdef SONOCAP_WIDE_VECTORS
+    if (HasWideVectors()) return ReadChannelCodesWide(stream, position, count, k, residuals);
 #endif
     return ReadChannelCodesPortable(stream, position, count, k, residuals);
 }

@@ -19,7 +19,7 @@ uint64_t PeekCodeBits(CodeStream stream, uint64_t position);
 
 // Reads `count` residuals with code length k (1..15) into `residuals` from `position` on, which
 // it advances past them. False when the codes run past the stream's last bit. Never reads outside
-// the stream's bytes. Uses the machine's vector instructions where it has them.
+// the stream's bytes. Uses the wide vector form where the machine runs it.
 bool ReadChannelCodes(CodeStream stream, uint64_t& position, int32_t count, unsigned k,
                       int16_t* residuals);
 

@@ -1,9 +1,11 @@
 // Prints a digest of the packets that the encoder makes of the corpus and of test signals of
-// many block sizes. Built against the codec at two optimisation levels: the digests must agree.
+// many block sizes, and of what the decoder makes of them. Built against each variant of the
+// codec (optimisation levels, with and without the wide vector forms): the digests must agree.
 
 #include <cstdio>
 #include <vector>
 
+#include "codec/block_decoder.h"
 #include "codec/block_encoder.h"
 #include "tests/codec/test_signals.h"
 
@@ -26,6 +28,14 @@ void EncodeAll(const std::vector<int16_t>& samples, int32_t blockFrames) {
         const uint16_t words = sonocap::BlockEncoder::encodeBlock(
             samples.data() + first, packet.data(), static_cast<int16_t>(blockFrames));
         Mix(packet.data(), words);
+        std::vector<int16_t> frames(2 * sonocap::kMaxBlockFrames);
+        const sonocap::DecodeResult decoded =
+            sonocap::BlockDecoder::decodeBlock(packet.data(), words, frames.data());
+        // The frames decoded, as words, and their count.
+        Mix(reinterpret_cast<const uint32_t*>(frames.data()),
+            static_cast<size_t>(decoded.frameCount));
+        const auto count = static_cast<uint32_t>(decoded.frameCount);
+        Mix(&count, 1);
     }
 }
 

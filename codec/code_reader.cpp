@@ -8,7 +8,6 @@
 #include "codec/packet_format.h"
 #include "codec/wide_vectors.h"
 
-
 namespace sonocap {
 
 namespace {
@@ -56,9 +55,8 @@ constexpr auto kGroupLanes = [] {
 
 // Eight codes at a time, guessing that none is an escape, as long as the group and an escape in it
 // lie inside the stream; the portable reader takes the rest.
-SONOCAP_WIDE bool ReadChannelCodesWide(CodeStream stream, uint64_t& position,
-                                                          int32_t count, unsigned k,
-                                                          int16_t* residuals) {
+SONOCAP_WIDE bool ReadChannelCodesWide(CodeStream stream, uint64_t& position, int32_t count,
+                                       unsigned k, int16_t* residuals) {
     const uint8_t* const bytes = stream.bytes;
     // A group loads 16 bytes from its first code's byte; an escape in it loads 8 bytes from at
     // most 14 bytes further on.

@@ -18,6 +18,7 @@
 #include "tools/commands.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
+#include "tools/lined_up.h"
 #include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/prefault.h"
@@ -60,12 +61,15 @@ struct DecodeSlot {
     }();
     std::vector<DecodedRecord> framed = std::vector<DecodedRecord>(kRecordsPerSlot);
     int count = 0;
-    // What they decode to, in the WAV's byte order, written out from here.
-    std::unique_ptr<int16_t[]> samples = [] {
-        std::unique_ptr<int16_t[]> s(new int16_t[2 * size_t{kRecordsPerSlot} * kMaxBlockFrames]);
+    // What they decode to, in the WAV's byte order, written out from `samples`, which starts in
+    // step with their place in the WAV.
+    std::unique_ptr<int16_t[]> buffer = [] {
+        std::unique_ptr<int16_t[]> s(
+            new int16_t[2 * size_t{kRecordsPerSlot} * kMaxBlockFrames + kLineBytes / 2]);
         Prefault(s.get(), kRecorderSlotBytes);
         return s;
     }();
+    int16_t* samples = nullptr;
     uint64_t frames = 0;
     std::optional<FileError> error;  // the first fault: of a packet, or after the run's records
     // Where the samples go in the WAV, from the frame counts the records' packets declare.
@@ -78,6 +82,7 @@ struct DecodeSlot {
 bool FillSlot(CompressedFileReader& reader, DecodeSlot& slot, uint64_t& framesDeclared) {
     slot.offset = reader.offset();
     slot.outputOffset = kWaveHeaderBytes + kBytesPerFrame * framesDeclared;
+    slot.samples = LinedUp(slot.buffer.get(), slot.outputOffset);
     slot.records.clear();
     slot.count = 0;
     slot.error.reset();
@@ -102,7 +107,7 @@ void DecodeSlotRecords(DecodeSlot& slot, const OutputFile* out) {
     const uint8_t* bytes = slot.records.data();
     for (int i = 0; i < slot.count; ++i) {
         DecodedRecord& record = slot.framed[i];
-        int16_t* frames = slot.samples.get() + 2 * slot.frames;
+        int16_t* frames = slot.samples + 2 * slot.frames;
         if (auto error = CompressedFileReader::DecodeFramedRecord(bytes, record, frames)) {
             slot.error = std::move(error);
             break;
@@ -111,12 +116,10 @@ void DecodeSlotRecords(DecodeSlot& slot, const OutputFile* out) {
         slot.frames += static_cast<uint64_t>(record.frameCount);
     }
     const size_t samples = 2 * static_cast<size_t>(slot.frames);
-    LittleEndianSamples(slot.samples.get(), samples,
-                        reinterpret_cast<uint8_t*>(slot.samples.get()));
+    LittleEndianSamples(slot.samples, samples, reinterpret_cast<uint8_t*>(slot.samples));
     slot.placed.reset();
     if (out != nullptr) {
-        slot.placed =
-            out->PlaceAt(slot.outputOffset, slot.samples.get(), kBytesPerFrame * slot.frames);
+        slot.placed = out->PlaceAt(slot.outputOffset, slot.samples, kBytesPerFrame * slot.frames);
     }
 }
 
@@ -160,8 +163,8 @@ Outcome RunDecode(const CommandLine& line) {
     const auto drain = [&](DecodeSlot& slot) -> Outcome {
         if (slot.placed) return slot.placed;
         if (placer == nullptr) {
-            if (auto failure = out.Write(slot.samples.get(),
-                                         kBytesPerFrame * static_cast<size_t>(slot.frames))) {
+            if (auto failure =
+                    out.Write(slot.samples, kBytesPerFrame * static_cast<size_t>(slot.frames))) {
                 return failure;
             }
         }

@@ -13,6 +13,7 @@
 #include "tools/commands.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
+#include "tools/lined_up.h"
 #include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/prefault.h"
@@ -42,11 +43,15 @@ constexpr char kUsage[] =
 
 // One capture buffer: its samples as read, and its eight records as they go to the file.
 struct EncodeSlot {
-    std::unique_ptr<uint8_t[]> samples = [] {
-        std::unique_ptr<uint8_t[]> s(new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer]);
+    // The buffer's samples, read into `samples`, which starts in step with their place in the WAV
+    // when the worker reads them.
+    std::unique_ptr<uint8_t[]> buffer = [] {
+        std::unique_ptr<uint8_t[]> s(
+            new uint8_t[kBytesPerFrame * kFramesPerCaptureBuffer + kLineBytes]);
         Prefault(s.get(), kBytesPerFrame * kFramesPerCaptureBuffer);
         return s;
     }();
+    uint8_t* samples = buffer.get();
     size_t sampleBytes = 0;
     uint64_t firstFrame = 0;
     // A regular file's samples are read by the worker, from here; elsewhere they are read in order
@@ -70,7 +75,7 @@ struct EncodeSlot {
 void EncodeBuffer(EncodeSlot& slot, const InputFile& in) {
     slot.readFailure.reset();
     if (slot.from) {
-        slot.readFailure = in.ReadAt(*slot.from, slot.samples.get(), slot.sampleBytes);
+        slot.readFailure = in.ReadAt(*slot.from, slot.samples, slot.sampleBytes);
         if (slot.readFailure) return;
     }
     const auto frames = static_cast<int32_t>(slot.sampleBytes / kBytesPerFrame);
@@ -79,7 +84,7 @@ void EncodeBuffer(EncodeSlot& slot, const InputFile& in) {
         if (!scratch) scratch.reset(new int16_t[2 * kFramesPerCaptureBuffer]);
     }
     const int16_t* buffer =
-        HostSamples(slot.samples.get(), 2 * static_cast<size_t>(frames), scratch.get());
+        HostSamples(slot.samples, 2 * static_cast<size_t>(frames), scratch.get());
     const int32_t subBlockFrames = SubBlockFrames(frames);
     uint32_t packetArea[kPacketAreaWords];
     slot.records.clear();
@@ -131,12 +136,14 @@ Outcome RunEncode(const CommandLine& line) {
         progress.Update(wave.samplesRead);
         if (readByWorkers) {
             slot.from = wave.layout.dataOffset + wave.samplesRead;
+            slot.samples =
+                LinedUp(slot.buffer.get(), *slot.from & ~uint64_t{1});  // samples stay aligned
             slot.sampleBytes = static_cast<size_t>(std::min<uint64_t>(
                 kBytesPerFrame * kFramesPerCaptureBuffer, wave.dataBytes - wave.samplesRead));
             wave.samplesRead += slot.sampleBytes;
         } else {
             size_t got = 0;
-            if (auto failure = ReadSamples(in, wave, slot.samples.get(),
+            if (auto failure = ReadSamples(in, wave, slot.samples,
                                            kBytesPerFrame * kFramesPerCaptureBuffer, got)) {
                 return failure;
             }

@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "tools/input_file.h"
+#include "tools/lined_up.h"
 #include "tools/posix_file.h"
 #include "tools/prefault.h"
 #include "tools/report.h"
@@ -68,8 +70,9 @@ Outcome OutputFile::Open(const std::string& path, const OutputOptions& options,
                          const InputFile& input) {
     name_ = path;
     options_ = options;
-    buffer_.reserve(kBufferBytes);
-    Prefault(buffer_.data(), kBufferBytes);
+    storage_.reset(new uint8_t[kBufferBytes + kLineBytes]);
+    Prefault(storage_.get(), kBufferBytes + kLineBytes);
+    buffered_ = storage_.get();
     if (path == "-") {
         struct stat st {};
         if (fstat(STDOUT_FILENO, &st) != 0) return Fail();
@@ -123,6 +126,7 @@ Outcome OutputFile::OpenDirect(int fd, bool seekable) {
     fd_ = fd;
     seekable_ = seekable;
     if (seekable) base_ = lseek(fd, 0, SEEK_CUR);
+    position_ = base_ > 0 ? static_cast<uint64_t>(base_) : 0;
     return std::nullopt;
 }
 
@@ -157,21 +161,34 @@ Outcome OutputFile::OpenTemporary(const std::string& target, const struct stat* 
 }
 
 Outcome OutputFile::Write(const void* data, size_t bytes) {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    // Large pieces, such as a capture buffer's records, go out as they are: copying them into the
-    // buffer would save no write.
-    const bool large = bytes >= kBufferBytes / 4;
-    if (large || buffer_.size() + bytes > kBufferBytes) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    // Large pieces in step with their place in the file, such as a capture buffer's records now
+    // and then, go out as they are: copying them into the buffer would save no write.
+    if (bytes >= kBufferBytes / 4 && InStep(p, position_ + bufferedBytes_)) {
         if (auto failure = Flush()) return failure;
+        if (!WriteAll(fd_, p, bytes)) return Fail();
+        position_ += bytes;
+        buffered_ = LinedUp(storage_.get(), position_);
+        return std::nullopt;
     }
-    if (large) return WriteAll(fd_, p, bytes) ? std::nullopt : Outcome(Fail());
-    buffer_.insert(buffer_.end(), p, p + bytes);
+    while (bytes > 0) {
+        const size_t piece = std::min(bytes, kBufferBytes - bufferedBytes_);
+        std::memcpy(buffered_ + bufferedBytes_, p, piece);
+        bufferedBytes_ += piece;
+        p += piece;
+        bytes -= piece;
+        if (bufferedBytes_ == kBufferBytes) {
+            if (auto failure = Flush()) return failure;
+        }
+    }
     return std::nullopt;
 }
 
 Outcome OutputFile::Flush() {
-    if (!WriteAll(fd_, buffer_.data(), buffer_.size())) return Fail();
-    buffer_.clear();
+    if (!WriteAll(fd_, buffered_, bufferedBytes_)) return Fail();
+    position_ += bufferedBytes_;
+    bufferedBytes_ = 0;
+    buffered_ = LinedUp(storage_.get(), position_);
     return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,12 @@ class OutputFile {
     bool replaces_ = false;
     off_t base_ = 0;  // where the output starts in a redirected standard output
     OutputOptions options_;
-    std::vector<uint8_t> buffer_;
+    // Bytes written but not yet sent, from `buffered_` on, which starts in step with their place
+    // in the file.
+    std::unique_ptr<uint8_t[]> storage_;
+    uint8_t* buffered_ = nullptr;
+    size_t bufferedBytes_ = 0;
+    uint64_t position_ = 0;  // where the next bytes sent go in the file
 };
 
 }  // namespace sonocap

@@ -52,6 +52,9 @@ head -c 100044 "$clip" | "$cx" encode - "$work/x.cx" >"$work/err" 2>&1
 # encode to standard output: only where it can go back to the header, never to a pipe.
 "$cx" encode "$clip" - >"$work/stdout.cx" 2>/dev/null || fail "encode IN - > file"
 cmp -s "$work/stdout.cx" "$work/want.cx" || fail "encode IN - > file: other bytes"
+# ... also where the file's position is not at its start, nor in step with the tool's buffers.
+{ printf 'abc'; "$cx" encode "$clip" - 2>/dev/null; } >"$work/after.cx" || fail "encode IN - after 3 bytes"
+{ printf 'abc'; cat "$work/want.cx"; } | cmp -s - "$work/after.cx" || fail "encode IN - after 3 bytes: other bytes"
 "$cx" encode "$clip" - 2>"$work/err" | cat >"$work/piped-out.cx"
 grep -q "standard output: cannot go back to write the header's sizes here" "$work/err" || fail "encode to a pipe: $(cat "$work/err")"
 [ -s "$work/piped-out.cx" ] && fail "encode to a pipe wrote bytes"

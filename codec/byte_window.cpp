@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codec/lined_up.h"
 #include "codec/precondition.h"
 
 namespace sonocap {
@@ -11,18 +12,26 @@ ByteWindow::ByteWindow(const uint8_t* data, size_t size)
     : data_(data), capacity_(size), filled_(size), ended_(true), length_(size) {}
 
 ByteWindow::ByteWindow(ByteSource& source, size_t capacity)
-    : buffer_(new uint8_t[capacity]),
-      data_(buffer_.get()),
+    : buffer_(new uint8_t[capacity + kLineBytes]),
+      held_(LinedUp(buffer_.get(), 0)),
+      data_(held_),
       source_(&source),
       capacity_(capacity),
       length_(source.KnownLength()) {
-    source.PrepareBuffer(buffer_.get(), capacity);
+    source.PrepareBuffer(buffer_.get(), capacity + kLineBytes);
+}
+
+void ByteWindow::Keep(size_t from, uint64_t offset) {
+    uint8_t* const to = LinedUp(buffer_.get(), offset);
+    std::memmove(to, held_ + from, filled_ - from);
+    filled_ -= from;
+    data_ = held_ = to;
 }
 
 void ByteWindow::ReadOn(size_t want) {
     while (!ended_ && filled_ < want) {
         size_t got = 0;
-        if (auto error = source_->ReadSome(buffer_.get() + filled_, capacity_ - filled_, got)) {
+        if (auto error = source_->ReadSome(held_ + filled_, capacity_ - filled_, got)) {
             error_ = std::move(error);
             ended_ = true;
         } else if (got == 0) {
@@ -41,17 +50,16 @@ size_t ByteWindow::Reach(uint64_t at, size_t bytes) {
     }
     Require(bytes <= capacity_, "a reach within the byte window's capacity");
     if (at < end) {
-        std::memmove(buffer_.get(), buffer_.get() + (at - start_), static_cast<size_t>(end - at));
-        filled_ = static_cast<size_t>(end - at);
+        Keep(static_cast<size_t>(at - start_), at);
     } else {
         // Bytes between the window and `at` are read and dropped.
         start_ = end;
         filled_ = 0;
+        data_ = held_ = LinedUp(buffer_.get(), end);
         for (uint64_t skip = at - end; skip > 0 && !ended_;) {
             ReadOn(static_cast<size_t>(std::min<uint64_t>(skip, capacity_)));
             const size_t dropped = static_cast<size_t>(std::min<uint64_t>(skip, filled_));
-            std::memmove(buffer_.get(), buffer_.get() + dropped, filled_ - dropped);
-            filled_ -= dropped;
+            Keep(dropped, start_ + dropped);
             skip -= dropped;
             start_ += dropped;
         }

@@ -57,8 +57,13 @@ class ByteWindow {
 
   private:
     void ReadOn(size_t want);
+    // Moves the bytes held from `from` on, the first at input offset `offset`, to the buffer's
+    // start, in step with their offsets, so that the kernel's copies of the reads run at full
+    // speed.
+    void Keep(size_t from, uint64_t offset);
 
-    std::unique_ptr<uint8_t[]> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;  // capacity_ bytes and a line to spare
+    uint8_t* held_ = nullptr;            // in the buffer: in step with the input's offsets
     const uint8_t* data_ = nullptr;
     ByteSource* source_ = nullptr;
     size_t capacity_ = 0;

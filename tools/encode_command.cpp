@@ -8,12 +8,12 @@
 
 #include "codec/capture_buffer_encoding.h"
 #include "codec/compressed_header.h"
+#include "codec/lined_up.h"
 #include "codec/wave_header.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/host_samples.h"
 #include "tools/input_file.h"
-#include "tools/lined_up.h"
 #include "tools/ordered_pool.h"
 #include "tools/output_file.h"
 #include "tools/prefault.h"

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codec/lined_up.h"
 #include "tools/input_file.h"
-#include "tools/lined_up.h"
 #include "tools/posix_file.h"
 #include "tools/prefault.h"
 #include "tools/report.h"

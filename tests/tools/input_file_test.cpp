@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "codec/lined_up.h"
+
 namespace sonocap {
 namespace {
 
@@ -38,6 +40,30 @@ TEST(InputFile, IsReadThroughAWindowSmallerThanIt) {
     EXPECT_EQ(*window.At(99999), 'x');
     EXPECT_EQ(window.Length(), 100000u);
     EXPECT_FALSE(window.Error());
+}
+
+// Moving forward by steps of every size, over kept bytes and past them, the window shows each
+// byte where the file has it, in step with its offset (which keeps the kernel's copies fast).
+TEST(InputFile, WindowBytesStayTrueAndInStepWithTheirOffsets) {
+    char name[] = "/tmp/input-file-test-XXXXXX";
+    const int fd = mkstemp(name);
+    std::string data(300000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i % 251);
+    ASSERT_EQ(write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    close(fd);
+    InputFile in;
+    ASSERT_FALSE(in.Open(name));
+    ByteWindow window(in, 4096);
+    uint64_t at = 0;
+    for (const uint64_t step : {0, 1, 7, 63, 64, 1000, 4095, 3, 9000, 5000, 100000, 17}) {
+        at += step;
+        ASSERT_EQ(window.Reach(at, 1000), 1000u) << "at " << at;
+        for (const uint64_t o : {at, at + 1, at + 999}) {
+            EXPECT_EQ(*window.At(o), static_cast<uint8_t>(o % 251)) << "offset " << o;
+            EXPECT_TRUE(InStep(window.At(o), o)) << "offset " << o;
+        }
+    }
+    unlink(name);
 }
 
 // Someone else cuts or extends the file between its opening and its reading.

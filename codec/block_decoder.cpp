@@ -114,7 +114,8 @@ SONOCAP_WIDE void IntegrateWide(const int16_t* left, int leftOrder, const int16_
         first = LastFrame(v);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i), v);
     }
-    // The rest one frame at a time, from the levels' running values.
+    // The rest one frame at a time, from the levels' running values (for a channel of order 2,
+    // whose first value is its second level, that is set after its third, which it lacks).
     const auto thirdBits = static_cast<uint32_t>(_mm256_cvtsi256_si32(third));
     const auto secondBits = static_cast<uint32_t>(_mm256_cvtsi256_si32(second));
     const auto firstBits = static_cast<uint32_t>(_mm256_cvtsi256_si32(first));

@@ -127,6 +127,7 @@ Outcome OutputFile::OpenDirect(int fd, bool seekable) {
     seekable_ = seekable;
     if (seekable) base_ = lseek(fd, 0, SEEK_CUR);
     position_ = base_ > 0 ? static_cast<uint64_t>(base_) : 0;
+    buffered_ = LinedUp(storage_.get(), position_);
     return std::nullopt;
 }
 

@@ -40,9 +40,9 @@ constexpr char kUsage[] =
     "appears on standard error when that is a terminal.\n"
     "\n";
 
-// Records decoded per slot: two capture buffers' worth, enough to keep the workers' share of
-// the waiting small.
-constexpr int kRecordsPerSlot = 16;
+// Records decoded per slot: a capture buffer's worth, enough to keep the workers' share of the
+// waiting small; larger slots only cost fresh pages at the start.
+constexpr int kRecordsPerSlot = 8;
 
 // The bytes that the records of a slot take, and what they decode to, when they are the
 // recorder's: a sub-block of a capture buffer each. Their pages are brought in at once.

@@ -172,9 +172,8 @@ Outcome RunEncode(const CommandLine& line) {
     const auto lastBuffer = [](const EncodeSlot& slot) {
         return slot.sampleBytes < kBytesPerFrame * kFramesPerCaptureBuffer;
     };
-    // One thread: the pool encodes each slot as it is filled. Two slots a thread keep every core
-    // busy; each slot more only costs fresh pages at the start.
-    OrderedPool<EncodeSlot> pool(threads - 1, threads == 1 ? 1 : 2 * static_cast<size_t>(threads),
+    // One thread: the pool encodes each slot as it is filled.
+    OrderedPool<EncodeSlot> pool(threads - 1, threads == 1 ? 1 : 4 * static_cast<size_t>(threads),
                                  [&in](EncodeSlot& slot) { EncodeBuffer(slot, in); });
     for (;;) {
         EncodeSlot* slot = nullptr;

@@ -14,40 +14,8 @@ namespace sonocap {
 
 namespace {
 
-// Undoes the difference cascade from each channel's order down to the samples, wrapping to 16
-// bits, and interleaves the channels into `out`. Level m is the running sum of level m+1 from
-// index m on; below index m the values pass unchanged.
-template <int LeftOrder, int RightOrder>
-void Integrate(const int16_t* left, const int16_t* right, int32_t frameCount, int16_t* out) {
-    // sums[j]: the latest value of level Order-1-j
-    uint16_t l[LeftOrder] = {}, r[RightOrder] = {};
-    const auto step = [](auto& sums, int order, uint16_t v, int32_t i) {
-        for (int j = 0; j < order; ++j) {
-            if (i > order - 1 - j) v = static_cast<uint16_t>(v + sums[j]);
-            sums[j] = v;
-        }
-        return v;
-    };
-    int32_t i = 0;
-    for (; i < frameCount && i < 3; ++i) {
-        out[2 * i] = static_cast<int16_t>(step(l, LeftOrder, static_cast<uint16_t>(left[i]), i));
-        out[2 * i + 1] =
-            static_cast<int16_t>(step(r, RightOrder, static_cast<uint16_t>(right[i]), i));
-    }
-    // From index 3 on every level adds.
-    for (; i < frameCount; ++i) {
-        uint16_t a = static_cast<uint16_t>(left[i]), b = static_cast<uint16_t>(right[i]);
-        for (int j = 0; j < LeftOrder; ++j) l[j] = a = static_cast<uint16_t>(a + l[j]);
-        for (int j = 0; j < RightOrder; ++j) r[j] = b = static_cast<uint16_t>(b + r[j]);
-        out[2 * i] = static_cast<int16_t>(a);
-        out[2 * i + 1] = static_cast<int16_t>(b);
-    }
-}
-
-#ifdef SONOCAP_WIDE_VECTORS
-
-// One channel's frames from..to-1 of the cascade in Integrate, onto its running values
-// (sums[j], the latest value of level order-1-j).
+// One channel's frames from..to-1 of the cascade, onto its running values (sums[j], the latest
+// value of level order-1-j), interleaved into every other sample of `out`.
 void IntegrateChannel(const int16_t* values, int order, uint16_t* sums, int32_t from, int32_t to,
                       int16_t* out) {
     for (int32_t i = from; i < to; ++i) {
@@ -59,6 +27,27 @@ void IntegrateChannel(const int16_t* values, int order, uint16_t* sums, int32_t 
         out[2 * i] = static_cast<int16_t>(v);
     }
 }
+
+// Undoes the difference cascade from each channel's order down to the samples, wrapping to 16
+// bits, and interleaves the channels into `out`. Level m is the running sum of level m+1 from
+// index m on; below index m the values pass unchanged.
+template <int LeftOrder, int RightOrder>
+void Integrate(const int16_t* left, const int16_t* right, int32_t frameCount, int16_t* out) {
+    uint16_t l[LeftOrder] = {}, r[RightOrder] = {};
+    const int32_t head = std::min(frameCount, 3);
+    IntegrateChannel(left, LeftOrder, l, 0, head, out);
+    IntegrateChannel(right, RightOrder, r, 0, head, out + 1);
+    // From index 3 on every level adds.
+    for (int32_t i = head; i < frameCount; ++i) {
+        uint16_t a = static_cast<uint16_t>(left[i]), b = static_cast<uint16_t>(right[i]);
+        for (int j = 0; j < LeftOrder; ++j) l[j] = a = static_cast<uint16_t>(a + l[j]);
+        for (int j = 0; j < RightOrder; ++j) r[j] = b = static_cast<uint16_t>(b + r[j]);
+        out[2 * i] = static_cast<int16_t>(a);
+        out[2 * i + 1] = static_cast<int16_t>(b);
+    }
+}
+
+#ifdef SONOCAP_WIDE_VECTORS
 
 // A left and a right sample as one 32-bit frame.
 constexpr int Frame(uint16_t left, uint16_t right) {

@@ -126,8 +126,7 @@ Outcome OutputFile::OpenDirect(int fd, bool seekable) {
     fd_ = fd;
     seekable_ = seekable;
     if (seekable) base_ = lseek(fd, 0, SEEK_CUR);
-    position_ = base_ > 0 ? static_cast<uint64_t>(base_) : 0;
-    buffered_ = LinedUp(storage_.get(), position_);
+    Sent(base_ > 0 ? static_cast<uint64_t>(base_) : 0);
     return std::nullopt;
 }
 
@@ -168,8 +167,7 @@ Outcome OutputFile::Write(const void* data, size_t bytes) {
     if (bytes >= kBufferBytes / 4 && InStep(p, position_ + bufferedBytes_)) {
         if (auto failure = Flush()) return failure;
         if (!WriteAll(fd_, p, bytes)) return Fail();
-        position_ += bytes;
-        buffered_ = LinedUp(storage_.get(), position_);
+        Sent(bytes);
         return std::nullopt;
     }
     while (bytes > 0) {
@@ -185,11 +183,15 @@ Outcome OutputFile::Write(const void* data, size_t bytes) {
     return std::nullopt;
 }
 
+void OutputFile::Sent(uint64_t bytes) {
+    position_ += bytes;
+    buffered_ = LinedUp(storage_.get(), position_);
+}
+
 Outcome OutputFile::Flush() {
     if (!WriteAll(fd_, buffered_, bufferedBytes_)) return Fail();
-    position_ += bufferedBytes_;
+    Sent(bufferedBytes_);
     bufferedBytes_ = 0;
-    buffered_ = LinedUp(storage_.get(), position_);
     return std::nullopt;
 }
 

@@ -85,6 +85,8 @@ class OutputFile {
     Failure Refuse(std::string reason) const;
     Failure Fail() const;
     Outcome Flush();
+    // The file position moved on by `bytes`: the buffer starts in step with it again.
+    void Sent(uint64_t bytes);
     Outcome OpenDirect(int fd, bool seekable);
     Outcome OpenTemporary(const std::string& target, const struct stat* replaced);
 
